@@ -1,0 +1,170 @@
+#include "console/console.hpp"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+#include "console/checked.hpp"
+#include "console/control_handler.hpp"
+
+namespace glycomb {
+
+std::atomic<bool> RunFlag{true};
+std::string ScratchText;
+
+void CheckFailed(const std::string& what) { throw ECheckFailed(what); }
+
+namespace {
+
+int g_input_fd = STDIN_FILENO;
+
+// Terminal settings saved while a key is awaited; restored after the read and at every exit.
+struct termios g_saved_termios;
+bool g_termios_changed = false;
+
+void RestoreTerminal() {
+  if (g_termios_changed) {
+    tcsetattr(g_input_fd, TCSANOW, &g_saved_termios);
+    g_termios_changed = false;
+  }
+}
+
+// While alive, a terminal on the console input delivers every byte at once and without echo.
+class SingleKeyMode {
+ public:
+  SingleKeyMode() {
+    if (!isatty(g_input_fd) || tcgetattr(g_input_fd, &g_saved_termios) != 0) return;
+    static const bool registered = (std::atexit(RestoreTerminal) == 0);
+    (void)registered;
+    struct termios raw = g_saved_termios;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(g_input_fd, TCSANOW, &raw) == 0) g_termios_changed = true;
+  }
+  ~SingleKeyMode() { RestoreTerminal(); }
+  SingleKeyMode(const SingleKeyMode&) = delete;
+  SingleKeyMode& operator=(const SingleKeyMode&) = delete;
+};
+
+// While alive, the stop signals are blocked except inside the wait of ReadKeyByte, so that a
+// signal cannot slip in between the look at RunFlag and the wait.
+class StopSignalsBlocked {
+ public:
+  StopSignalsBlocked() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (int i = 0; i < kStopSignalCount; ++i) sigaddset(&blocked, StopSignal(i));
+    pthread_sigmask(SIG_BLOCK, &blocked, &original_);
+  }
+  ~StopSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &original_, nullptr); }
+  StopSignalsBlocked(const StopSignalsBlocked&) = delete;
+  StopSignalsBlocked& operator=(const StopSignalsBlocked&) = delete;
+  const sigset_t& Original() const { return original_; }
+
+ private:
+  sigset_t original_;
+};
+
+enum class KeyResult { kKey, kStopped, kEndOfInput, kError };
+
+// Waits for one byte of console input. Returns kStopped as soon as RunFlag is false.
+KeyResult ReadKeyByte(const StopSignalsBlocked& signals, unsigned char& key, int& error_number) {
+  for (;;) {
+    if (!RunFlag.load()) return KeyResult::kStopped;
+    struct pollfd wait_for{g_input_fd, POLLIN, 0};
+    if (ppoll(&wait_for, 1, nullptr, &signals.Original()) < 0) {
+      if (errno == EINTR) continue;
+      error_number = errno;
+      return KeyResult::kError;
+    }
+    const ssize_t count = ::read(g_input_fd, &key, 1);
+    if (count == 1) return KeyResult::kKey;
+    if (count == 0) return KeyResult::kEndOfInput;
+    if (errno == EINTR || errno == EAGAIN) continue;
+    error_number = errno;
+    return KeyResult::kError;
+  }
+}
+
+bool Contains(std::initializer_list<std::uint8_t> set, std::uint8_t code) {
+  return std::find(set.begin(), set.end(), code) != set.end();
+}
+
+}  // namespace
+
+std::uint8_t ScanCodeOf(unsigned char key) {
+  // Scan codes of the letter keys of a standard keyboard, A to Z.
+  static constexpr std::uint8_t kLetterScanCodes[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23,
+                                                        36, 37, 38, 50, 49, 24, 25, 16, 19,
+                                                        31, 20, 22, 47, 17, 45, 21, 44};
+  if (key >= 'a' && key <= 'z') key = static_cast<unsigned char>(key - 'a' + 'A');
+  if (key < 'A' || key > 'Z') return 0;
+  return kLetterScanCodes[key - 'A'];
+}
+
+void FatalError(const std::string& message) {
+  std::cout << '\n' << message << "\nCan't continue\n\n" << std::flush;
+  throw EErrorStop();
+}
+
+void ShowWarning(const std::string& message) {
+  std::cout << "Warning: " << message << '\n' << std::flush;
+}
+
+bool AskKey(const std::string& prompt, std::initializer_list<std::uint8_t> yes,
+            std::initializer_list<std::uint8_t> no) {
+  std::cout << '\n' << prompt << std::flush;
+  unsigned char key = 0;
+  {
+    StopSignalsBlocked signals;
+    SingleKeyMode single_keys;
+    for (;;) {
+      int error_number = 0;
+      const KeyResult result = ReadKeyByte(signals, key, error_number);
+      if (result == KeyResult::kStopped) return false;
+      if (result == KeyResult::kEndOfInput) error_number = 0;
+      if (result != KeyResult::kKey) {
+        RestoreTerminal();
+        FatalError("Console error, code " + std::to_string(error_number));
+      }
+      const std::uint8_t code = ScanCodeOf(key);
+      if (code != 0 && (Contains(yes, code) || Contains(no, code))) break;
+    }
+  }
+  if (!RunFlag.load()) return false;
+  const char echo = static_cast<char>(key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key);
+  std::cout << echo << '\n' << std::flush;
+  return Contains(yes, ScanCodeOf(key));
+}
+
+bool AskRetryAbort(const std::string& message) {
+  return AskKey(message + kLineBreak + "Retry or Abort?", {kScanR}, {kScanA});
+}
+
+void WaitKeyAndExit() {
+  if (isatty(g_input_fd)) tcflush(g_input_fd, TCIFLUSH);
+  std::cout << "Press any key to return to Windows\n" << std::flush;
+  RunFlag.store(true);
+  {
+    StopSignalsBlocked signals;
+    SingleKeyMode single_keys;
+    unsigned char key = 0;
+    int error_number = 0;
+    ReadKeyByte(signals, key, error_number);
+  }
+  std::cout.flush();
+  std::exit(0);
+}
+
+void HaltRun() { throw ERunHalted{}; }
+
+void SetConsoleInput(int fd) { g_input_fd = fd; }
+
+}  // namespace glycomb

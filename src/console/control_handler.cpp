@@ -1,0 +1,76 @@
+#include "console/control_handler.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
+#include "console/checked.hpp"
+#include "console/console.hpp"
+
+namespace glycomb {
+namespace {
+
+constexpr int kSignals[kStopSignalCount] = {SIGINT, SIGQUIT, SIGHUP, SIGTERM};
+
+void WriteAll(const char* text) {
+  std::size_t left = std::strlen(text);
+  while (left > 0) {
+    ssize_t written = ::write(STDOUT_FILENO, text, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text += written;
+    left -= static_cast<std::size_t>(written);
+  }
+}
+
+int EventOfSignal(int signal_number) {
+  switch (signal_number) {
+    case SIGINT: return kCtrlCEvent;
+    case SIGQUIT: return kCtrlBreakEvent;
+    case SIGHUP: return kCloseEvent;
+    default: return kShutdownEvent;
+  }
+}
+
+extern "C" void OnStopSignal(int signal_number) {
+  const int saved_errno = errno;
+  ConsoleCtrlHandler(EventOfSignal(signal_number));
+  errno = saved_errno;
+}
+
+}  // namespace
+
+int StopSignal(int index) { return At(kSignals, static_cast<std::size_t>(index)); }
+
+bool ConsoleCtrlHandler(int event) {
+  const char* reason;
+  switch (event) {
+    case kCtrlCEvent:
+    case kCtrlBreakEvent: reason = "by user"; break;
+    case kCloseEvent: reason = "due to the console close"; break;
+    case kLogoffEvent: reason = "due to system logoff"; break;
+    case kShutdownEvent: reason = "due to system shutdown"; break;
+    default: reason = "due to the operating system error"; break;
+  }
+  WriteAll("\nThe calculation is terminated ");
+  WriteAll(reason);
+  WriteAll("\n");
+  RunFlag.store(false);
+  return true;
+}
+
+int InstallConsoleCtrlHandler() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : kSignals) sigaddset(&action.sa_mask, signal_number);
+  action.sa_flags = 0;  // no SA_RESTART: a blocked read must wake up and look at RunFlag
+  for (int signal_number : kSignals) {
+    if (sigaction(signal_number, &action, nullptr) != 0) return errno;
+  }
+  return 0;
+}
+
+}  // namespace glycomb

@@ -1,0 +1,129 @@
+#include "console/formatting.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+#include "console/checked.hpp"
+
+namespace glycomb {
+namespace {
+
+using Wide = __int128;
+
+Wide PowerOfTen(int exponent) {
+  Wide result = 1;
+  for (int i = 0; i < exponent; ++i) result *= 10;
+  return result;
+}
+
+// numerator / denominator rounded half away from zero to a whole number (both non-negative).
+Wide DivideRounded(Wide numerator, Wide denominator) {
+  const Wide quotient = numerator / denominator;
+  const Wide remainder = numerator % denominator;
+  return 2 * remainder >= denominator ? quotient + 1 : quotient;
+}
+
+}  // namespace
+
+std::string FormatRoundedTwoDecimals(std::int64_t numerator, std::int64_t denominator,
+                                     int significant) {
+  if (denominator <= 0 || significant < 1 || significant > 18) CheckFailed("invalid rounding");
+  const bool negative = numerator < 0;
+  Wide num = negative ? -static_cast<Wide>(numerator) : static_cast<Wide>(numerator);
+  const Wide den = denominator;
+
+  // Hundredths of the value, after rounding to `significant` digits and then to two decimals.
+  Wide hundredths = 0;
+  if (num != 0) {
+    // The decimal exponent of the leading digit: 10^exponent <= num/den < 10^(exponent+1).
+    const auto at_least_power = [&](int e) {
+      return e >= 0 ? num >= den * PowerOfTen(e) : num * PowerOfTen(-e) >= den;
+    };
+    int exponent = 0;
+    if (at_least_power(0)) {
+      while (at_least_power(exponent + 1)) ++exponent;
+    } else {
+      while (!at_least_power(exponent)) --exponent;
+    }
+    // Units of 10^(exponent - significant + 1) after the first rounding.
+    const int scale = significant - 1 - exponent;  // digits to the right of the decimal point
+    const Wide rounded = scale >= 0 ? DivideRounded(num * PowerOfTen(scale), den)
+                                    : DivideRounded(num, den * PowerOfTen(-scale));
+    // Second rounding: from 10^-scale units to hundredths.
+    if (scale <= 2) {
+      hundredths = rounded * PowerOfTen(2 - scale);
+    } else {
+      hundredths = DivideRounded(rounded, PowerOfTen(scale - 2));
+    }
+  }
+  std::string digits;
+  Wide whole = hundredths / 100;
+  const int fraction = static_cast<int>(hundredths % 100);
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(whole % 10)));
+    whole /= 10;
+  } while (whole != 0);
+  std::string text = (negative && hundredths != 0 ? "-" : "") + digits + ".";
+  text += static_cast<char>('0' + fraction / 10);
+  text += static_cast<char>('0' + fraction % 10);
+  return text;
+}
+
+std::string FormatCount(std::int32_t count) {
+  if (count / 1048576 >= 1) return FormatRoundedTwoDecimals(count, 1048576, 5) + "M";
+  if (count / 1024 >= 9) return FormatRoundedTwoDecimals(count, 1024, 4) + "K";
+  return std::to_string(count);
+}
+
+std::int32_t Factorial(std::uint8_t n) {
+  std::int32_t result = 1;
+  for (std::int32_t i = 2; i <= n; ++i) result = CheckedMul<std::int32_t>(result, i);
+  return result;
+}
+
+tDayTime SplitDays(double days) {
+  constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
+  // A straight-line estimate can be absurdly large early in a run; it is shown, not trusted.
+  if (!(days > 0)) days = 0;
+  if (days > 1e11) days = 1e11;
+  const auto total = static_cast<std::int64_t>(std::llround(days * kMillisecondsPerDay));
+  tDayTime result;
+  result.Days = total / kMillisecondsPerDay;
+  std::int64_t rest = total % kMillisecondsPerDay;
+  result.Hours = static_cast<int>(rest / 3'600'000);
+  rest %= 3'600'000;
+  result.Minutes = static_cast<int>(rest / 60'000);
+  rest %= 60'000;
+  result.Seconds = static_cast<int>(rest / 1000);
+  result.Milliseconds = static_cast<int>(rest % 1000);
+  return result;
+}
+
+std::string DayPrefix(std::int64_t days) {
+  if (days == 0) return "";
+  if (days == 1) return "1 day + ";
+  return std::to_string(days) + " days + ";
+}
+
+double Now() {
+  using namespace std::chrono;
+  const auto since_epoch = duration_cast<milliseconds>(system_clock::now().time_since_epoch());
+  return static_cast<double>(since_epoch.count()) / 86'400'000.0;
+}
+
+std::string ProgressLine(std::int32_t sequence, double time_left, float fraction) {
+  char percent[32];
+  std::snprintf(percent, sizeof percent, "%4.2f", static_cast<double>(fraction) * 100.0);
+  const tDayTime left = SplitDays(time_left);
+  return "Sequence now: " + std::to_string(sequence) + " (" + percent + "%), time left: " +
+         DayPrefix(left.Days) + std::to_string(left.Hours) + "hr " + std::to_string(left.Minutes) +
+         "min" + std::string(11, ' ') + "\r";
+}
+
+void ShowProgress(std::int32_t sequence, double time_left, float fraction) {
+  std::cout << ProgressLine(sequence, time_left, fraction) << std::flush;
+}
+
+}  // namespace glycomb

@@ -1,0 +1,70 @@
+#include "databases/data_file.hpp"
+
+#include <limits>
+#include <new>
+
+#include "console/console.hpp"
+
+namespace glycomb {
+
+std::string Trim(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
+  return text.substr(first, last - first);
+}
+
+bool OpenDataFile(tDataFile& file, const std::string& path, const std::string& display_name) {
+  file.DisplayName = display_name;
+  file.LineNumber = 0;
+  for (;;) {
+    std::string message;
+    try {
+      const auto error = file.File.Open(FindFileNoCase(path));
+      if (!error) return true;
+      message = "Could not open " + display_name + " for reading: " + IoErrorText(*error);
+    } catch (const std::bad_alloc&) {
+      message = "Unknown error reading data";
+    }
+    if (!AskRetryAbort(message)) return false;
+  }
+}
+
+bool RewindDataFile(tDataFile& file) {
+  file.LineNumber = 0;
+  return !file.File.Rewind().has_value();
+}
+
+void CloseDataFile(tDataFile& file, const std::string& close_prefix) {
+  const auto error = file.File.Close();
+  if (error) ShowWarning(close_prefix + file.DisplayName + ": " + IoErrorText(*error));
+}
+
+std::string ReadDataLine(tDataFile& file) {
+  std::string result;
+  std::string line;
+  while (Trim(result).empty()) {
+    bool got_line = false;
+    try {
+      got_line = file.File.ReadLine(line);
+    } catch (const EFileError& error) {
+      if (AskRetryAbort("Could not read from " + file.DisplayName + ": " + IoErrorText(error.Error))) {
+        continue;
+      }
+      return "";
+    }
+    if (!got_line) break;
+    if (file.LineNumber == std::numeric_limits<std::uint16_t>::max()) {
+      FatalError("The file " + file.DisplayName + " is longer than 65535 lines, line 65536");
+    }
+    ++file.LineNumber;
+    const std::size_t comment = line.find(';');
+    result = comment == std::string::npos ? line : line.substr(0, comment);
+  }
+  // A line that is blank once its comment is cut off is never data, at the end of a file too.
+  if (Trim(result).empty()) return "";
+  return result;
+}
+
+}  // namespace glycomb

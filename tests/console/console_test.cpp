@@ -1,0 +1,130 @@
+#include "console/console.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "console/control_handler.hpp"
+
+namespace glycomb {
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+// Feeds the console's key input from a pipe holding `keys`, then end of input.
+class KeyInput {
+ public:
+  explicit KeyInput(const std::string& keys) {
+    if (pipe(fds_) != 0) ADD_FAILURE() << "pipe";
+    if (write(fds_[1], keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+      ADD_FAILURE() << "write";
+    }
+    close(fds_[1]);
+    SetConsoleInput(fds_[0]);
+  }
+  ~KeyInput() {
+    SetConsoleInput(STDIN_FILENO);
+    close(fds_[0]);
+    RunFlag.store(true);
+  }
+
+ private:
+  int fds_[2];
+};
+
+TEST(AskKeyTest, AnswersByLetterInEitherCaseAndIgnoresOtherBytes) {
+  const struct {
+    const char* keys;
+    bool answer;
+    const char* shown;
+  } cases[] = {
+      {"r", true, "\nQuestion\r\nRetry or Abort?R\n"},
+      {"R", true, "\nQuestion\r\nRetry or Abort?R\n"},
+      {"a", false, "\nQuestion\r\nRetry or Abort?A\n"},
+      {"x\n 7a", false, "\nQuestion\r\nRetry or Abort?A\n"},
+  };
+  for (const auto& c : cases) {
+    KeyInput input(c.keys);
+    CaptureStdout();
+    const bool answer = AskRetryAbort("Question\r");
+    EXPECT_EQ(answer, c.answer) << c.keys;
+    EXPECT_EQ(GetCapturedStdout(), c.shown) << c.keys;
+  }
+}
+
+TEST(AskKeyTest, OverwriteOrAppendKeys) {
+  KeyInput input("xo");
+  CaptureStdout();
+  EXPECT_TRUE(AskKey("Overwrite or append (O/A)?", {kScanO}, {kScanA}));
+  EXPECT_EQ(GetCapturedStdout(), "\nOverwrite or append (O/A)?O\n");
+}
+
+TEST(AskKeyTest, EndOfInputIsAFatalConsoleError) {
+  KeyInput input("zz");
+  CaptureStdout();
+  EXPECT_THROW(AskRetryAbort("Could not open X"), EErrorStop);
+  EXPECT_EQ(GetCapturedStdout(),
+            "\nCould not open X\nRetry or Abort?\nConsole error, code 0\nCan't continue\n\n");
+}
+
+TEST(AskKeyTest, StopRequestAnswersFalseWithoutEcho) {
+  KeyInput input("r");
+  CaptureStdout();
+  ConsoleCtrlHandler(kCtrlBreakEvent);
+  EXPECT_FALSE(AskRetryAbort("Question"));
+  EXPECT_EQ(GetCapturedStdout(),
+            "\nThe calculation is terminated by user\n\nQuestion\nRetry or Abort?");
+}
+
+TEST(ConsoleCtrlHandlerTest, ReasonsByEvent) {
+  const struct {
+    int event;
+    const char* reason;
+  } cases[] = {
+      {0, "by user"},
+      {1, "by user"},
+      {2, "due to the console close"},
+      {3, "due to the operating system error"},
+      {4, "due to the operating system error"},
+      {5, "due to system logoff"},
+      {6, "due to system shutdown"},
+      {7, "due to the operating system error"},
+  };
+  for (const auto& c : cases) {
+    RunFlag.store(true);
+    CaptureStdout();
+    EXPECT_TRUE(ConsoleCtrlHandler(c.event));
+    EXPECT_EQ(GetCapturedStdout(), std::string("\nThe calculation is terminated ") + c.reason + "\n");
+    EXPECT_FALSE(RunFlag.load());
+  }
+  RunFlag.store(true);
+}
+
+TEST(FatalErrorTest, PrintsTheBlockAndRaises) {
+  CaptureStdout();
+  try {
+    FatalError("NAMES.PS contains no data");
+    ADD_FAILURE() << "no exception";
+  } catch (const EErrorStop& error) {
+    EXPECT_STREQ(error.what(), "Good bye");
+  }
+  ShowWarning("careful");
+  EXPECT_EQ(GetCapturedStdout(),
+            "\nNAMES.PS contains no data\nCan't continue\n\nWarning: careful\n");
+}
+
+TEST(ScanCodeTest, LettersMapToTheirKeys) {
+  EXPECT_EQ(ScanCodeOf('r'), kScanR);
+  EXPECT_EQ(ScanCodeOf('R'), kScanR);
+  EXPECT_EQ(ScanCodeOf('o'), kScanO);
+  EXPECT_EQ(ScanCodeOf('A'), kScanA);
+  EXPECT_EQ(ScanCodeOf('q'), 16);
+  EXPECT_EQ(ScanCodeOf('m'), 50);
+  EXPECT_EQ(ScanCodeOf('1'), 0);
+  EXPECT_EQ(ScanCodeOf('\n'), 0);
+}
+
+}  // namespace
+}  // namespace glycomb

@@ -1,0 +1,63 @@
+// Runs the built program as a child process for end-to-end tests: with piped standard input, or
+// on a pseudo-terminal that the test drives like a user at the keyboard.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace glycomb::testing {
+
+// Path of the built program.
+std::string ProgramPath();
+// Path of the source tree (for the shipped data).
+std::string SourcePath();
+
+struct tRunResult {
+  std::string Output;  // everything written to standard output
+  std::string Errors;  // everything written to standard error
+  int ExitCode = -1;   // -1 when the process did not exit normally
+};
+
+// Runs the program in `directory` with `arguments`, standard input fed from `input` (then closed).
+tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
+                      const std::string& input = "",
+                      std::chrono::seconds timeout = std::chrono::seconds(120));
+
+// A running program whose standard input is a pipe kept open, or a pseudo-terminal.
+class ProgramSession {
+ public:
+  enum class Mode { kPipe, kTerminal };
+  ProgramSession(const std::string& directory, const std::vector<std::string>& arguments,
+                 Mode mode);
+  ~ProgramSession();
+  ProgramSession(const ProgramSession&) = delete;
+  ProgramSession& operator=(const ProgramSession&) = delete;
+
+  // Reads output until it contains `text` (counted from the start of the output); false on timeout
+  // or end of output.
+  bool WaitFor(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  // Sends bytes to the program's input.
+  void Send(const std::string& bytes);
+  // Sends a signal to the program.
+  void Signal(int signal_number);
+  // Closes the input (end of input for a pipe).
+  void CloseInput();
+  // Waits for the end of the program, collecting the rest of its output; returns its exit code.
+  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  const std::string& Output() const { return output_; }
+
+ private:
+  bool ReadSome(std::chrono::milliseconds timeout);
+
+  pid_t pid_ = -1;
+  int input_fd_ = -1;
+  int output_fd_ = -1;
+  std::string output_;
+  int exit_code_ = -1;
+  bool exited_ = false;
+};
+
+}  // namespace glycomb::testing
