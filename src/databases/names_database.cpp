@@ -115,8 +115,8 @@ tNameRecord PhosphateRecord() {
 bool ReadNamesDatabase(tResidueTable& table) {
   table.assign(1, PhosphateRecord());
   tDataFile file;
-  if (!OpenDataFile(file, "names.ps", kFileName)) return false;
   try {
+    if (!OpenDataFile(file, "names.ps", kFileName)) return false;
     std::string line = ReadDataLine(file);
     if (line.empty()) FatalError("NAMES.PS contains no data");
     while (!line.empty()) {
@@ -127,10 +127,10 @@ bool ReadNamesDatabase(tResidueTable& table) {
       table.push_back(ParseNameLine(line, file));
       line = ReadDataLine(file);
     }
+    CloseDataFile(file);
   } catch (const EErrorStop&) {
     return false;
   }
-  CloseDataFile(file);
   return true;
 }
 

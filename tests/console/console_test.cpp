@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/control_handler.hpp"
+#include "support/key_input.hpp"
 
 namespace glycomb {
 namespace {
@@ -13,26 +14,7 @@ namespace {
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
-// Feeds the console's key input from a pipe holding `keys`, then end of input.
-class KeyInput {
- public:
-  explicit KeyInput(const std::string& keys) {
-    if (pipe(fds_) != 0) ADD_FAILURE() << "pipe";
-    if (write(fds_[1], keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
-      ADD_FAILURE() << "write";
-    }
-    close(fds_[1]);
-    SetConsoleInput(fds_[0]);
-  }
-  ~KeyInput() {
-    SetConsoleInput(STDIN_FILENO);
-    close(fds_[0]);
-    RunFlag.store(true);
-  }
-
- private:
-  int fds_[2];
-};
+using testing::KeyInput;
 
 TEST(AskKeyTest, AnswersByLetterInEitherCaseAndIgnoresOtherBytes) {
   const struct {

@@ -192,6 +192,23 @@ void ProgramSession::CloseInput() {
   }
 }
 
+bool ProgramSession::EndsWithin(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (!exited_) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      exited_ = true;
+      exit_code_ = ExitCodeOf(status);
+      break;
+    }
+    if (Clock::now() >= deadline) return false;
+    ReadSome(std::chrono::milliseconds(20));
+  }
+  while (ReadSome(std::chrono::milliseconds(50))) {
+  }
+  return true;
+}
+
 int ProgramSession::Wait(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   while (!exited_) {

@@ -45,8 +45,12 @@ class ProgramSession {
   void Signal(int signal_number);
   // Closes the input (end of input for a pipe).
   void CloseInput();
-  // Waits for the end of the program, collecting the rest of its output; returns its exit code.
+  // Waits for the end of the program, collecting the rest of its output; returns its exit code, or
+  // -1 after killing it when it has not ended within `timeout`.
   int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  // Whether the program ends within `timeout` (it is left running otherwise).
+  bool EndsWithin(std::chrono::milliseconds timeout);
+  int ExitCode() const { return exit_code_; }
   const std::string& Output() const { return output_; }
 
  private:

@@ -1,0 +1,108 @@
+#include "databases/data_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console.hpp"
+#include "support/key_input.hpp"
+#include "support/temp_dir.hpp"
+
+namespace glycomb {
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+using testing::KeyInput;
+using testing::TempDir;
+
+struct tLine {
+  std::string text;
+  int line_number;
+  bool operator==(const tLine&) const = default;
+};
+
+std::vector<tLine> DataLines(const std::string& content) {
+  TempDir dir;
+  dir.Write("in.txt", content);
+  tDataFile file;
+  EXPECT_TRUE(OpenDataFile(file, dir / "in.txt", "in.txt"));
+  std::vector<tLine> lines;
+  for (std::string line = ReadDataLine(file); !line.empty(); line = ReadDataLine(file)) {
+    lines.push_back({line, file.LineNumber});
+  }
+  return lines;
+}
+
+TEST(ReadDataLineTest, SkipsBlankAndCommentLinesAndCountsPhysicalLines) {
+  const struct {
+    const char* content;
+    std::vector<tLine> lines;
+  } cases[] = {
+      {"", {}},
+      {"; only a comment\n\n   \n", {}},
+      {"first\nsecond", {{"first", 1}, {"second", 2}}},
+      {"\n; c\n  data ; comment\n", {{"  data ", 3}}},
+      {"a\r\n\r\nb\r\n", {{"a", 1}, {"b", 3}}},
+      // Blank once the comment is cut off: never a data line, at the end of a file too.
+      {"data\n   ; closing comment", {{"data", 1}}},
+      {"data\n \t ", {{"data", 1}}},
+      {";x\n;y\nlast", {{"last", 3}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DataLines(c.content), c.lines) << c.content;
+}
+
+TEST(ReadDataLineTest, ReadErrorAsksRetryOrAbort) {
+  TempDir dir;
+  tDataFile file;
+  ASSERT_TRUE(OpenDataFile(file, dir.Path(), "DIR.TSK"));  // a directory opens but cannot be read
+  KeyInput keys("ra");
+  CaptureStdout();
+  EXPECT_EQ(ReadDataLine(file), "");
+  EXPECT_EQ(GetCapturedStdout(),
+            "\nCould not read from DIR.TSK: is a directory\nRetry or Abort?R\n"
+            "\nCould not read from DIR.TSK: is a directory\nRetry or Abort?A\n");
+}
+
+TEST(ReadDataLineTest, MoreThan65535LinesIsRefused) {
+  TempDir dir;
+  dir.Write("long.txt", std::string(65535, '\n') + "x\n");
+  tDataFile file;
+  ASSERT_TRUE(OpenDataFile(file, dir / "long.txt", "LONG.TXT"));
+  CaptureStdout();
+  EXPECT_THROW(ReadDataLine(file), EErrorStop);
+  EXPECT_EQ(GetCapturedStdout(),
+            "\nThe file LONG.TXT is longer than 65535 lines, line 65536\nCan't continue\n\n");
+}
+
+TEST(ReadDataLineTest, Line65535IsStillRead) {
+  TempDir dir;
+  dir.Write("long.txt", std::string(65534, '\n') + "x");
+  tDataFile file;
+  ASSERT_TRUE(OpenDataFile(file, dir / "long.txt", "LONG.TXT"));
+  EXPECT_EQ(ReadDataLine(file), "x");
+  EXPECT_EQ(file.LineNumber, 65535);
+  EXPECT_EQ(ReadDataLine(file), "");
+}
+
+TEST(OpenDataFileTest, MissingFileAsksUntilAbortOrFound) {
+  TempDir dir;
+  tDataFile file;
+  {
+    KeyInput keys("a");
+    CaptureStdout();
+    EXPECT_FALSE(OpenDataFile(file, dir / "x.tsk", "X.TSK"));
+    EXPECT_EQ(GetCapturedStdout(),
+              "\nCould not open X.TSK for reading: file not found\nRetry or Abort?A\n");
+  }
+  dir.Write("X.TSK", "data\n");
+  {
+    KeyInput keys("");
+    EXPECT_TRUE(OpenDataFile(file, dir / "x.tsk", "X.TSK"));  // found without regard to case
+    EXPECT_EQ(ReadDataLine(file), "data");
+  }
+}
+
+}  // namespace
+}  // namespace glycomb
