@@ -120,11 +120,13 @@ void ShowWarning(const std::string& message) {
 
 bool AskKey(const std::string& prompt, std::initializer_list<std::uint8_t> yes,
             std::initializer_list<std::uint8_t> no) {
-  std::cout << '\n' << prompt << std::flush;
   unsigned char key = 0;
   {
+    // The terminal is switched before the prompt appears, so that a key pressed at once is
+    // neither echoed nor held back for an Enter.
     StopSignalsBlocked signals;
     SingleKeyMode single_keys;
+    std::cout << '\n' << prompt << std::flush;
     for (;;) {
       int error_number = 0;
       const KeyResult result = ReadKeyByte(signals, key, error_number);
@@ -149,12 +151,12 @@ bool AskRetryAbort(const std::string& message) {
 }
 
 void WaitKeyAndExit() {
-  if (isatty(g_input_fd)) tcflush(g_input_fd, TCIFLUSH);
-  std::cout << "Press any key to return to Windows\n" << std::flush;
-  RunFlag.store(true);
   {
     StopSignalsBlocked signals;
     SingleKeyMode single_keys;
+    if (isatty(g_input_fd)) tcflush(g_input_fd, TCIFLUSH);
+    std::cout << "Press any key to return to Windows\n" << std::flush;
+    RunFlag.store(true);
     unsigned char key = 0;
     int error_number = 0;
     ReadKeyByte(signals, key, error_number);
