@@ -21,8 +21,13 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
+// operator new above hands out malloc memory, so free is the matching release; GCC
+// cannot tell that inside a replacement operator delete.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
+void operator delete(void* memory, std::size_t) noexcept { ::operator delete(memory); }
 
 namespace glycomb {
 namespace {
