@@ -45,6 +45,7 @@ std::uint8_t LastNode(const std::string& text) {
   return DigitAt(text, CheckedSub<std::size_t>(text.size(), 2));
 }
 
+// The node that the token at `token` hangs on, read from the characters after the token.
 std::uint8_t ParentOf(const std::string& text, std::size_t token) {
   const std::size_t after = token + 2;
   if (after >= text.size()) CheckFailed("range check error: malformed topology template");
@@ -55,6 +56,8 @@ std::uint8_t ParentOf(const std::string& text, std::size_t token) {
   CheckFailed("range check error: malformed topology template");
 }
 
+// The children of the token at `token`, read from the character in front of it: after "-" the
+// previous node of the chain, after "]=" also the side chain's last node, after "[" none.
 void SetChildren(const std::string& text, std::size_t token, tTopologyNode& node) {
   const std::size_t before = CheckedSub<std::size_t>(token, 1);
   switch (At(text, before)) {
