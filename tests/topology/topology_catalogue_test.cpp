@@ -1,0 +1,174 @@
+#include "topology/topology_catalogue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "console/checked.hpp"
+#include "console/formatting.hpp"
+#include "topology/topology_templates.hpp"
+
+namespace glycomb {
+namespace {
+
+tTopologyTable Build(std::uint8_t n) {
+  tTopologyTable table;
+  EXPECT_TRUE(BuildTopologyCatalogue(n, table));
+  return table;
+}
+
+std::string SetText(const tNodeSet& set) {
+  std::string text;
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    if (set.test(i)) text += (text.empty() ? "" : ", ") + std::to_string(i);
+  }
+  return text.empty() ? "none" : text;
+}
+
+std::string ChildText(std::uint8_t child) {
+  return child == kNoChild ? "-" : std::to_string(child);
+}
+
+// "node: parent/first/second; ..." with "-" for a missing child.
+std::string NodesText(const tTopology& topology) {
+  std::string text;
+  for (std::size_t i = 0; i < topology.Nodes.size(); ++i) {
+    const tTopologyNode& node = topology.Nodes[i];
+    text += (i == 0 ? "" : "; ") + std::to_string(i) + ": " + std::to_string(node.Parent) + "/" +
+            ChildText(node.FirstChild) + "/" + ChildText(node.SecondChild);
+  }
+  return text;
+}
+
+TEST(TopologyCatalogueTest, CountsShapesAndStartNodesPerResidueCount) {
+  struct Row {
+    int n, templates, linear, widespread, rare, starts, starts_searched;
+  };
+  const Row rows[] = {
+      {1, 1, 1, 0, 0, 1, 1},
+      {2, 2, 1, 1, 0, 3, 3},
+      {3, 3, 1, 2, 0, 7, 7},
+      {4, 6, 1, 3, 2, 18, 11},
+      {5, 10, 1, 3, 6, 44, 16},
+      {6, 22, 1, 4, 17, 112, 22},
+      {7, 42, 1, 4, 37, 272, 29},
+      {8, 94, 1, 5, 88, 677, 37},
+      {9, 199, 1, 5, 193, 1661, 46},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.n);
+    const tTopologyTable table = Build(static_cast<std::uint8_t>(row.n));
+    ASSERT_EQ(static_cast<int>(table.size()), row.templates);
+    int shapes[3] = {};
+    int starts = 0;
+    int starts_searched = 0;
+    for (const tTopology& topology : table) {
+      ASSERT_LE(topology.Shape, kShapeRare);
+      ++shapes[topology.Shape];
+      const int count = static_cast<int>(topology.StartNodes.count());
+      EXPECT_EQ(count, row.n - topology.NonStartCount);
+      starts += count;
+      if (topology.Shape != kShapeRare) starts_searched += count;
+    }
+    EXPECT_EQ(shapes[kShapeLinear], row.linear);
+    EXPECT_EQ(shapes[kShapeWidespread], row.widespread);
+    EXPECT_EQ(shapes[kShapeRare], row.rare);
+    EXPECT_EQ(starts, row.starts);
+    EXPECT_EQ(starts_searched, row.starts_searched);
+    // Index 0 is the linear chain with start node 0 only, each node carrying one child.
+    EXPECT_EQ(table[0].Shape, kShapeLinear);
+    EXPECT_EQ(SetText(table[0].StartNodes), "0");
+    EXPECT_EQ(table[0].NonStartCount, row.n - 1);
+    for (const tTopologyNode& node : table[0].Nodes) EXPECT_EQ(node.ChildCount, 1);
+  }
+}
+
+TEST(TopologyCatalogueTest, DerivesTheNodeTablesOfUpToFourResidues) {
+  struct Row {
+    int n, index;
+    const char* written;
+    int shape;
+    const char *starts, *symmetric, *nodes;
+  };
+  const Row rows[] = {
+      {1, 0, "-o0-", 0, "0", "none", "0: 0/0/-"},
+      {2, 0, "-o0-x1-", 0, "0", "none", "0: 1/1/-; 1: 0/0/-"},
+      {2, 1, "-[o1]=o0-", 1, "0, 1", "none", "0: 0/0/1; 1: 0/-/-"},
+      {3, 0, "-o0-x1-x2-", 0, "0", "none", "0: 1/2/-; 1: 2/0/-; 2: 0/1/-"},
+      {3, 1, "-[o2]=o0-o1-", 1, "0, 1, 2", "none", "0: 1/1/2; 1: 0/0/-; 2: 0/-/-"},
+      {3, 2, "-[o2-o1]=o0-", 1, "0, 1, 2", "none", "0: 0/0/1; 1: 0/2/-; 2: 1/-/-"},
+      {4, 0, "-o0-x1-x2-x3-", 0, "0", "none", "0: 1/3/-; 1: 2/0/-; 2: 3/1/-; 3: 0/2/-"},
+      {4, 1, "-[o3]=o0-o1-o2-", 1, "0, 1, 2, 3", "none", "0: 1/2/3; 1: 2/0/-; 2: 0/1/-; 3: 0/-/-"},
+      {4, 2, "-[o3-o2]=o0-o1-", 1, "0, 1, 2, 3", "none", "0: 1/1/2; 1: 0/0/-; 2: 0/3/-; 3: 2/-/-"},
+      {4, 3, "-[o2]=o0-[x3]=x1-", 1, "0, 2", "none", "0: 1/1/2; 1: 0/0/3; 2: 0/-/-; 3: 1/-/-"},
+      {4, 4, "-[o3-o2-o1]=o0-", 2, "0, 1, 2, 3", "none", "0: 0/0/1; 1: 0/2/-; 2: 1/3/-; 3: 2/-/-"},
+      {4, 5, "-[o2-[x3]=v1]=o0-", 2, "0, 1, 2", "1", "0: 0/0/1; 1: 0/2/3; 2: 1/-/-; 3: 1/-/-"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.written);
+    const tTopologyTable table = Build(static_cast<std::uint8_t>(row.n));
+    const auto templates = TopologyTemplates(static_cast<std::uint8_t>(row.n));
+    EXPECT_EQ(At(templates, row.index), row.written);
+    const tTopology& topology = At(table, row.index);
+    std::string normalised = row.written;
+    for (char& c : normalised) {
+      if (c == 'o' || c == 'v' || c == 'y') c = 'x';
+    }
+    EXPECT_EQ(topology.Template, normalised);
+    EXPECT_EQ(topology.Shape, row.shape);
+    EXPECT_EQ(SetText(topology.StartNodes), row.starts);
+    EXPECT_EQ(SetText(topology.SymmetricNodes), row.symmetric);
+    EXPECT_EQ(NodesText(topology), row.nodes);
+    for (const tTopologyNode& node : topology.Nodes) {
+      const int count = node.FirstChild == kNoChild ? 0 : node.SecondChild == kNoChild ? 1 : 2;
+      EXPECT_EQ(node.ChildCount, count);
+    }
+  }
+}
+
+TEST(TopologyCatalogueTest, ShapesIdentifyTheTopologiesOfOneResidueCount) {
+  EXPECT_EQ(TopologyShape("-[x2]=x0-x1-"), "[x]xx");
+  for (std::uint8_t n = 1; n <= kMaxTopologyResidues; ++n) {
+    std::set<std::string> shapes;
+    for (const tTopology& topology : Build(n)) {
+      EXPECT_TRUE(shapes.insert(TopologyShape(topology.Template)).second) << topology.Template;
+    }
+  }
+}
+
+TEST(TopologyCatalogueTest, RebuildingReplacesTheWholeTable) {
+  tTopologyTable table;
+  ASSERT_TRUE(BuildTopologyCatalogue(9, table));
+  ASSERT_TRUE(BuildTopologyCatalogue(3, table));
+  ASSERT_EQ(table.size(), 3u);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(table[i].Nodes.size(), 3u);
+    EXPECT_EQ(table[i].Template.size(), TopologyTemplates(3)[i].size());
+  }
+  EXPECT_EQ(table[2].Template, "-[x2-x1]=x0-");
+  EXPECT_EQ(SetText(table[2].StartNodes), "0, 1, 2");
+}
+
+TEST(TopologyCatalogueTest, ChildrenLookUpAndRangeErrors) {
+  const tTopologyTable table = Build(4);
+  EXPECT_EQ(TopologyChildren(table, 5, 1), std::make_pair(std::uint8_t{2}, std::uint8_t{3}));
+  EXPECT_EQ(TopologyChildren(table, 3, 2), std::make_pair(kNoChild, kNoChild));
+  EXPECT_THROW(TopologyChildren(table, 5, 4), ECheckFailed);
+  EXPECT_THROW(TopologyChildren(table, 6, 0), ECheckFailed);
+  tTopologyTable other;
+  EXPECT_THROW(BuildTopologyCatalogue(0, other), ECheckFailed);
+  EXPECT_THROW(BuildTopologyCatalogue(10, other), ECheckFailed);
+}
+
+TEST(TopologyCatalogueTest, EstimateOfFourResiduesCountsAllStartNodeOrders) {
+  std::int32_t sequences = 0;
+  for (const tTopology& topology : Build(4)) {
+    sequences += (4 - topology.NonStartCount) * Factorial(3);
+  }
+  EXPECT_EQ(sequences, 108);
+}
+
+}  // namespace
+}  // namespace glycomb
