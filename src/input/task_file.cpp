@@ -308,7 +308,8 @@ class TaskReader {
   void CheckSignalCount() const {
     std::size_t expected = 0;
     for (std::size_t i = 1; i < task_.Residues.size(); ++i) {
-      expected = CheckedAdd<std::size_t>(expected, At(residues_, task_.Residues[i].NameIndex).CarbonCount);
+      const tNameRecord& record = At(residues_, task_.Residues[i].NameIndex);
+      expected = CheckedAdd<std::size_t>(expected, record.CarbonCount);
     }
     if (task_.Spectrum.size() != expected) {
       FatalError("The file " + File() + " contains chemical shifts for " +
@@ -331,7 +332,8 @@ class TaskReader {
     if (StartsWithNoCase(line, kWideSpreadKeyword)) {
       task_.WideSpread = 1;
     } else if (StartsWithNoCase(line, kCorrectionKeyword)) {
-      const auto value = ParseOptionNumber(std::string_view(line).substr(kCorrectionKeyword.size()));
+      const auto value =
+          ParseOptionNumber(std::string_view(line).substr(kCorrectionKeyword.size()));
       if (!value || *value < kMinCorrection || *value > kMaxCorrection) {
         ShowWarning(
             "Spectrum correction is specified incorrectly or exceeds the range of -12.7..+12.7" +
