@@ -1,0 +1,201 @@
+#include "input/task_file.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console.hpp"
+#include "support/temp_dir.hpp"
+
+namespace glycomb {
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+constexpr char kNames[] =
+    "; residues of the task tests\n"
+    "Glc /2oa3oa4oa5da6oa\nGal /2oa3oa4oe5da6oa\nGlcN /2na3oa4oa5da6oa\nManp /2oe3oa4oa5da6oa\n"
+    "Rib /2oa3oa4oa5oa fur\nGro /2oc3oc ald\nGroP /2oc3oc ald\nAce /2da non Nlink\n"
+    "Dxy /2da3da4da5da6da\n";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+  return text;
+}
+
+class TaskFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.Write("NAMES.PS", kNames);
+    testing::ScopedWorkingDirectory cwd(dir_.Path());
+    CaptureStdout();
+    ASSERT_TRUE(ReadNamesDatabase(residues_)) << GetCapturedStdout();
+    GetCapturedStdout();
+  }
+  // Reads `text` as the task file T.TSK; the output goes to output_ with the file name as {F}.
+  bool Read(const std::string& text) {
+    dir_.Write("T.TSK", text);
+    CaptureStdout();
+    const bool ok = ReadTaskFile(dir_ / "t.dat", residues_, task_);
+    output_ = Replace(GetCapturedStdout(), dir_ / "T.TSK", "{F}");
+    return ok;
+  }
+  testing::TempDir dir_;
+  tResidueTable residues_;
+  tTask task_;
+  std::string output_;
+};
+
+TEST_F(TaskFileTest, FatalErrorsInOrder) {
+  const std::string six = "\n1 2 3 4 5 6\n";
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {"; nothing\n\n", "{F} contains no data"},
+      {"aDGlc aDGlc aDGlc aDGlc aDGlc aDGlc aDGlc aDGlc aDGlc aDGlc\n", "Too many residues specified in {F}, line 1"},
+      {"aDGlc 3x)a)DGlc", "There should be exactly 2 symbols before )-sign or no constraints at all, file {F}, line 1, residue 2 [3x)a)DGlc]"},
+      {"\n3)aDGlc", "There should be exactly 2 symbols before )-sign or no constraints at all, file {F}, line 2, residue 1 [3)aDGlc]"},
+      {"))", "There should be exactly 2 symbols before )-sign or no constraints at all, file {F}, line 1, residue 1 [))]"},
+      {"y4)aDGlc", "Wrong constraint for the first substitution specified, File {F}, line 1, residue 1 [y4)aDGlc]"},
+      {"31)aDGlc", "Wrong constraint for the second substitution specified, file {F}, line 1, residue 1 [31)aDGlc]"},
+      {"34)aD", "34)aD is too short to be a residue name, file {F}, line 1"},
+      {"?\?)", "?\?) is too short to be a residue name, file {F}, line 1"},
+      {"qDGlc", "Wrong anomeric configuration specified, file {F}, line 1, residue 1 [qDGlc]"},
+      {"aQGlc", "Wrong absolute configuration specified, file {F}, line 1, residue 1 (aQGlc)"},
+      {"aDFoo", "The unknown residue name (Foo) is detected in {F}, line 1\nSee NAMES.PS for the list of available names and add the new name if required."},
+      {"aDP", "The unknown residue name (P) is detected in {F}, line 1\nSee NAMES.PS for the list of available names and add the new name if required."},
+      {"cDGlc", "Accordingly to NAMES.PS, the residue Glc ({F}, line 1) should have either alfa(a) or beta(b) anomeric configuration"},
+      {"aDGro", "Accordingly to NAMES.PS, the residue Gro ({F}, line 1) has no anomeric forms.\n\"c\" should be specified as its anomeric configuration"},
+      {"5?)aDGlc", "Accordingly to NAMES.PS, the residue Glc ({F}, line 1) can not be substituted at position 5"},
+      {"?7)aDGlc", "Accordingly to NAMES.PS, the residue Glc ({F}, line 1) can not be substituted at position 7"},
+      {"33)aDGlc", "Constraints for two substitution positions can not be the same , file {F}, line 1, residue 1 [Glc]"},
+      {"x3)aDGlc", "Wrong constraints for substitution positions, file {F}, line 1, residue 1 (Glc). Linear residues should be described as \"Nx)\""},
+      {"aDGlc\n; no spectrum\n", "{F} contains no spectral data"},
+      {"aDGlc\n1034 12a4", "The input file {F} is corrupted, line 2"},
+      {"aDGlc\n1 2 3\n4 5 1034x", "The input file {F} is corrupted, line 3"},
+      {"aDGlc\n1 2 3 + 5 6", "The input file {F} is corrupted, line 2"},
+      {"aDGlc\n1 2 3 4 5", "The file {F} contains chemical shifts for 5 signals, while according to NAMES.PS this monomeric composition should give 6 signals"},
+      {"aDGlc bDGal\n1 2 3 4 5 6 7 8 9 10 11", "The file {F} contains chemical shifts for 11 signals, while according to NAMES.PS this monomeric composition should give 12 signals"},
+      {"aDGlc\n1 2 3\n-4 5 6", "The file {F} contains chemical shifts for 3 signals, while according to NAMES.PS this monomeric composition should give 6 signals"},
+      {"aDDxy" + six + "LIMIT: 5\n; end", "There are not enough O-substitutable positions to hold all O-linked residues found, file {F}, line 4"},
+      {"aDGlc cDAce\n1 2 3 4 5 6 7 8", "There are not enough N-substitutable positions to hold all N-linked residues found, file {F}, line 2"},
+      {"aDGlc cDGro\n1 2 3 4 5 6 7 8 9\nwidespread mode", "There number of phosphate groups exceeds the number of alditols, file {F}\nTo generate structures with non-phosphorylated alditols turn off WIDESPREAD mode in your task file"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(Read(c.text)) << c.text;
+    EXPECT_EQ(output_, "\n" + c.message + "\nCan't continue\n\n") << c.text;
+  }
+}
+
+TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
+  ASSERT_TRUE(Read("; task\n  34)bDGlc   3x)aDGal\t?\?)?DGlcN xx)aLManp  P p ; comment\n"
+                   "1034 10345 103 -1034 +01034 00 2 3 4 5 6 7\n  8 9 10 11 12 13\n"
+                   "14 15 16 17 18 19\nCORRECTION: -5\ncorrection:+2\nWideSpread\nLimit:50"))
+      << output_;
+  EXPECT_EQ(output_, "");
+  EXPECT_EQ(task_.CompositionText, "34)bDGlc 3x)aDGal ?\?)?DGlcN xx)aLManp P p");
+  ASSERT_EQ(task_.ResidueCount, 6);
+  const std::vector<std::vector<int>> expected = {{1, 1, 0, 3, 4}, {2, 0, 0, 3, 0},
+                                                  {3, 3, 0, 255, 255}, {4, 0, 1, 0, 0},
+                                                  {0, 2, 1, 255, 0}, {0, 2, 1, 255, 0}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const tTaskResidue& r = task_.Residues.at(i + 1);
+    EXPECT_EQ((std::vector<int>{r.NameIndex, r.Anomeric, r.Absolute, r.Subst1, r.Subst2}),
+              expected[i]) << "residue " << i + 1;
+  }
+  const signal_array spectrum = {-1037, -3, -1, 0,  1,  2,  3,   4,    5,    6,    7,   8,
+                                 9,     10, 11, 12, 13, 14, 15, 16, 100, 1031, 1031, 1031};
+  EXPECT_EQ(task_.Spectrum, spectrum);
+  EXPECT_EQ(task_.Correction, 2);
+  EXPECT_EQ(task_.WideSpread, 1);
+  EXPECT_EQ(task_.Limit, 50);
+  EXPECT_EQ(task_.ResultFileName, dir_ / "T.RES");
+}
+
+TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
+  const std::string head = "aDGlc\n1 2 3 4 5 6\n";
+  const std::string correction = "Warning: Spectrum correction is specified incorrectly or exceeds the range of -12.7..+12.7, file {F}, line 3\nContinuing with no correction\n";
+  const std::string bounds = "Warning: The number of structures exceeds bounds of 1..99, file {F}, line 3\nContinuing with limit=20\n";
+  const std::string limit = "Warning: The number of structures is specified incorrectly or exceeds 255, file {F}, line ";
+  const struct {
+    std::string options;
+    std::string output;
+    int first_shift, correction, limit;
+  } cases[] = {
+      {"CORRECTION: 200", correction, 1, 0, 20},
+      {"CORRECTION: 5x", correction, 1, 0, 20},
+      {"CORRECTION: 99999999999999999999999", correction, 1, 0, 20},
+      {"LIMIT: 150", bounds, 1, 0, 20},
+      {"LIMIT: 0", bounds, 1, 0, 20},
+      {"LIMIT: 300", limit + "3\nContinuing with limit=20\n", 1, 0, 20},
+      {"LIMIT: 7\nLIMIT: -1", limit + "4\nContinuing with limit=20\n", 1, 0, 20},
+      {"LIMIT: 7\nLIMIT: 50 ", limit + "4\nContinuing with limit=20\n", 1, 0, 20},
+      {"LIMIT: 99999999999999999999999", limit + "3\nContinuing with limit=20\n", 1, 0, 20},
+      {"   limit:   7  ", "", 1, 0, 7},
+      {"nothing\n  LIMIT: 7\nCORRECTION: -1", "", 0, -1, 20},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(Read(head + c.options)) << c.options;
+    EXPECT_EQ(output_, c.output) << c.options;
+    EXPECT_EQ(task_.Spectrum.front(), c.first_shift) << c.options;
+    EXPECT_EQ(task_.Correction, c.correction) << c.options;
+    EXPECT_EQ(task_.Limit, c.limit) << c.options;
+  }
+}
+
+TEST_F(TaskFileTest, PhosphorylatedAlditolsAndNLinkedResiduesPass) {
+  EXPECT_TRUE(Read("aDGlc cDGro P\n1 2 3 4 5 6 7 8 9\nWIDESPREAD")) << output_;
+  EXPECT_TRUE(Read("aDGlcN cDAce ?DGroP\n1 2 3 4 5 6 7 8 9 10 11\nWIDESPREAD")) << output_;
+}
+
+// Feeds the console's key input from a pipe holding `keys`.
+class KeyInput {
+ public:
+  explicit KeyInput(const std::string& keys) {
+    if (pipe(fds_) != 0 || write(fds_[1], keys.data(), keys.size()) < 0) ADD_FAILURE() << "pipe";
+    close(fds_[1]);
+    SetConsoleInput(fds_[0]);
+  }
+  ~KeyInput() { SetConsoleInput(STDIN_FILENO); close(fds_[0]); }
+
+ private:
+  int fds_[2];
+};
+
+TEST_F(TaskFileTest, FileNamesOfTheTask) {
+  dir_.Write("abc.tsk", "");
+  dir_.Write("abc.res", "");
+  CaptureStdout();
+  EXPECT_FALSE(ReadTaskFile(dir_ / "abc.dat", residues_, task_));
+  const std::string task_file = dir_ / "ABC.TSK";
+  EXPECT_EQ(GetCapturedStdout(), "\n" + task_file + " contains no data\nCan't continue\n\n");
+  EXPECT_EQ(task_.ResultFileName, dir_ / "abc.res");
+
+  KeyInput abort("a");
+  CaptureStdout();
+  EXPECT_FALSE(ReadTaskFile(dir_ / "missing", residues_, task_));
+  EXPECT_EQ(GetCapturedStdout(), "\nCould not open " + (dir_ / "MISSING.TSK") +
+                                     " for reading: file not found\nRetry or Abort?A\n");
+}
+
+TEST(SortSpectrumTest, SortsAscending) {
+  const std::vector<std::pair<signal_array, signal_array>> cases = {
+      {{}, {}}, {{7}, {7}}, {{2, 1}, {1, 2}}, {{5, 3, 3, 1}, {1, 3, 3, 5}},
+      {{1, 2, 3}, {1, 2, 3}}, {{6, 5, 4, 3, 2, 1}, {1, 2, 3, 4, 5, 6}},
+      {{-5, 10, -20, 0, 10}, {-20, -5, 0, 10, 10}},
+  };
+  for (auto [input, expected] : cases) {
+    SortSpectrum(input);
+    EXPECT_EQ(input, expected);
+  }
+}
+
+}  // namespace
+}  // namespace glycomb
