@@ -556,9 +556,7 @@ def write_effects(residues, builder: EffectBuilder, descriptors, sources, out: P
                 cell = builder.rule_cell(fmt.RING_NONSUGAR, rec0.carbons, 2, desc, "", block)
                 alpha = cell.values[1]
                 beta = cell.values[0]
-                line = fmt.format_effect_head(desc, 2, "") + "-> " + fmt.tenths_field(
-                    cell.c1_effect, 2) + " /" + " " + fmt.tenths_field(alpha, 3) + " " + \
-                    fmt.tenths_field(beta, 3)
+                line = fmt.format_effect_line(desc, 2, "", cell.c1_effect, [alpha, beta])
                 body.append(f"{line}  ; {cell.status} {cell.origin}")
                 counts[cell.status] += 1
                 used_sources.update(w for w in cell.origin.split() if w in sources)

@@ -424,7 +424,7 @@ def format_effect_head(desc: Descriptor, position: int, form: str) -> str:
 
 def format_effect_line(desc: Descriptor, position: int, form: str, c1_effect: int, values) -> str:
     line = format_effect_head(desc, position, form) + "-> " + tenths_field(c1_effect, 2) + " /"
-    return line + "".join(" " + tenths_field(v, 3) for v in values)
+    return line + "".join(tenths_field(v, 3) for v in values)   # 5 columns per value, no gap
 
 
 def format_phosphate_line(key: str, c1: int, c2: int) -> str:
