@@ -658,6 +658,7 @@ def write_example(out: Path) -> None:
     polymers = read_table("polymers.csv")
     structures = {r["polymer"]: r for r in read_table("structures.csv")}
     rows = [r for r in polymers if r["polymer"] == "33E"]
+    s33 = structures["33E"]
     tokens = [r["token"].split(")")[-1] for r in rows]
     lines = [
         "; EXAMPLE.TSK - worked example: Streptococcus pneumoniae serotype 33E capsular",
@@ -684,7 +685,7 @@ def write_example(out: Path) -> None:
         "; Options. The published shifts are referenced about 1 ppm above the dioxane 67.40",
         "; scale of the reference data (galactose C6 63.0 here, about 62.0 on that scale), so",
         "; every experimental shift is lowered by 1.0 ppm before the comparison.",
-        "CORRECTION: -10",
+        f"CORRECTION: {s33['correction']}",
         "; Keep the 20 best structures.",
         "LIMIT: 20",
     ]
