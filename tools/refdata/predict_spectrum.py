@@ -263,8 +263,11 @@ def deviation(calculated: list, experimental: list) -> float:
 
 
 def test_polymers():
-    polymers = list(csv.DictReader(open(HERE / "tables" / "polymers.csv", encoding="utf-8")))
-    for s in csv.DictReader(open(HERE / "tables" / "structures.csv", encoding="utf-8")):
+    with open(HERE / "tables" / "polymers.csv", encoding="utf-8") as handle:
+        polymers = list(csv.DictReader(handle))
+    with open(HERE / "tables" / "structures.csv", encoding="utf-8") as handle:
+        structures = list(csv.DictReader(handle))
+    for s in structures:
         rows = [r for r in polymers if r["polymer"] == s["polymer"]]
         yield s, rows
 
