@@ -41,7 +41,8 @@ def substituent_descriptors(records: list):
         anomers = (0, 1) if rec.c1_pec != 3 and rec.ring < fmt.RING_ALDITOL else (0,)
         for anomeric in anomers:
             for absolute in (0, 1):
-                label = f"{'ab'[anomeric] if len(anomers) > 1 else 'x'}{'DL'[absolute]}{rec.name}"
+                anomer = "ab"[anomeric] if len(anomers) > 1 else "x"
+                label = f"{anomer}-{rec.name} {('DD', 'DL')[absolute]}"
                 out.append((label, fmt.descriptor_of(rec, anomeric, absolute)))
     return out
 

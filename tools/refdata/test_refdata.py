@@ -121,8 +121,8 @@ class Completeness(CopiedData):
         self.edit("EFFECTS.PS", drop)
         status, out = run_quiet(checker.run, self.data)
         self.assertEqual(status, 1)
-        self.assertIn("missing effect: noaDDbF3 (bDGalf on O-3 of b-Galf)", out)
-        self.assertIn("missing effect: noaDDbF3 (bDAraf on O-3 of a-Galf)", out)
+        self.assertIn("missing effect: noaDDbF3 (b-Galf DD on O-3 of b-Galf)", out)
+        self.assertIn("missing effect: noaDDbF3 (b-Araf DD on O-3 of a-Galf)", out)
 
     def test_amino_substituent_falls_back_to_hydroxy_cell(self):
         # Without the amino lines of the glc block the approximate search must still find a
