@@ -8,12 +8,12 @@
 namespace glycomb {
 
 // Ranges of the six descriptor indices, outermost first.
-inline constexpr unsigned kTypeCount = 4;            // 0 pyranose, 1 furanose, 2 alditol, 3 P or N
-inline constexpr unsigned kAnomericCount = 2;        // 0 alpha, 1 beta
-inline constexpr unsigned kAbsoluteCount = 2;        // 0 same as the residue, 1 different
-inline constexpr unsigned kC2ProtonCount = 3;        // 0 equatorial, 1 axial, 2 open chain
-inline constexpr unsigned kC2GroupCount = 3;         // 0 amino, 1 hydroxy, 2 deoxy
-inline constexpr unsigned kC1PeculiarityCount = 4;   // 0 normal, 1 c, 2 a, 3 phosphate
+inline constexpr unsigned kTypeCount = 4;           // 0 pyranose, 1 furanose, 2 alditol, 3 P or N
+inline constexpr unsigned kAnomericCount = 2;       // 0 alpha, 1 beta
+inline constexpr unsigned kAbsoluteCount = 2;       // 0 same as the residue, 1 different
+inline constexpr unsigned kC2ProtonCount = 3;       // 0 equatorial, 1 axial, 2 open chain
+inline constexpr unsigned kC2GroupCount = 3;        // 0 amino, 1 hydroxy, 2 deoxy
+inline constexpr unsigned kC1PeculiarityCount = 4;  // 0 normal, 1 c, 2 a, 3 phosphate
 
 inline constexpr unsigned kDescriptorCells = kTypeCount * kAnomericCount * kAbsoluteCount *
                                              kC2ProtonCount * kC2GroupCount * kC1PeculiarityCount;
@@ -22,8 +22,12 @@ static_assert(kDescriptorCells == 576);
 // The grid cell of a substituent descriptor. The arguments must lie in their ranges above.
 constexpr unsigned DescriptorCell(unsigned type, unsigned anomeric, unsigned absolute,
                                   unsigned c2_proton, unsigned c2_group, unsigned c1_peculiarity) {
-  return ((((type * kAnomericCount + anomeric) * kAbsoluteCount + absolute) * kC2ProtonCount +
-           c2_proton) * kC2GroupCount + c2_group) * kC1PeculiarityCount + c1_peculiarity;
+  unsigned cell = type;
+  cell = cell * kAnomericCount + anomeric;
+  cell = cell * kAbsoluteCount + absolute;
+  cell = cell * kC2ProtonCount + c2_proton;
+  cell = cell * kC2GroupCount + c2_group;
+  return cell * kC1PeculiarityCount + c1_peculiarity;
 }
 
 // Number of one-substituent slots (positions 2..c) and of two-substituent slots of a residue with

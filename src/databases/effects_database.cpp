@@ -190,24 +190,24 @@ class tEffectsReader {
   }
 
   unsigned DecodeSubstituent(const std::string& line) const {
-    auto c1_peculiarity = DecodeLetter(ColumnChar(line, kC1PeculiarityColumn),
-                                       kC1PeculiarityLetters);
+    auto c1_peculiarity =
+        DecodeLetter(ColumnChar(line, kC1PeculiarityColumn), kC1PeculiarityLetters);
     if (!c1_peculiarity) Fail("Could not determine the substituent C1 peculiarities");
     const char type_letter = ColumnChar(line, kTypeColumn);
     const auto type = DecodeLetter(type_letter, kTypeLetters);
     if (!type) {
-      FatalError("Could not determine the substituent type, file EFFECTS.PS, line " + Line() +
-                 kLineBreak +
-                 "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a "
-                 "sugar).");
+      FatalError(
+          "Could not determine the substituent type, file EFFECTS.PS, line " + Line() + kLineBreak +
+          "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).");
     }
     if (type_letter == 'P' || type_letter == 'p') c1_peculiarity = kC1Phosphate;
     std::uint8_t anomeric = 0;
     if (*type == kPyranose || *type == kFuranose) {
       const auto letter = DecodeLetter(ColumnChar(line, kAnomericColumn), kAnomericLetters);
       if (!letter) {
-        Fail("The anomeric configuration of the substituent of S or F type should be either "
-             "a(alpha) or b(beta)");
+        Fail(
+            "The anomeric configuration of the substituent of S or F type should be either "
+            "a(alpha) or b(beta)");
       }
       anomeric = *letter;
     }
@@ -217,13 +217,15 @@ class tEffectsReader {
     }
     const auto c2_group = DecodeLetter(ColumnChar(line, kC2GroupColumn), kC2GroupLetters);
     if (!c2_group) {
-      Fail("The type of group at C2 of the substituent should be either O(hydroxy) or N(amino) "
-           "or D(desoxy)");
+      Fail(
+          "The type of group at C2 of the substituent should be either O(hydroxy) or N(amino) or "
+          "D(desoxy)");
     }
     const auto c2_proton = DecodeLetter(ColumnChar(line, kC2ProtonColumn), kC2ProtonLetters);
     if (!c2_proton) {
-      Fail("The orientation of proton at C2 of the second substituent should be either a(axial) "
-           "or e(equatorial) or o(open chain)");
+      Fail(
+          "The orientation of proton at C2 of the second substituent should be either a(axial) or "
+          "e(equatorial) or o(open chain)");
     }
     return DescriptorCell(*type, anomeric, *absolute, *c2_proton, *c2_group, *c1_peculiarity);
   }
@@ -284,8 +286,9 @@ class tEffectsReader {
       values[j] = *value;
     }
     if (texts.size() != 2) {
-      Fail("The number of effects specified in #non block should be three for each line "
-           "(effect on C1\", alpha-effect, beta-effect)");
+      Fail(
+          "The number of effects specified in #non block should be three for each line (effect on "
+          "C1\", alpha-effect, beta-effect)");
     }
     return {values[0], values[1]};
   }
@@ -301,8 +304,9 @@ class tEffectsReader {
   void ReadPhosphateEffects() {
     Rewind();
     if (!FindLine("#P")) {
-      FatalError("The #P (phosphate) data block is missing from EFFECTS.PS. It should be the "
-                 "last block in the file.");
+      FatalError(
+          "The #P (phosphate) data block is missing from EFFECTS.PS. It should be the last block "
+          "in the file.");
     }
     const std::string key =
         EffectCode(record_.RingKind, record_.C1Peculiarity, record_.C2Substituent,

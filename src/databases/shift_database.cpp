@@ -113,18 +113,18 @@ class tShiftFileReader {
   unsigned DecodeSubstituent(const std::string& line, int s) const {
     const tSubstituentColumns& columns = kSubstituentColumns[s];
     const std::string ordinal = kOrdinals[s];
-    auto c1_peculiarity = DecodeLetter(ColumnChar(line, columns.C1Peculiarity),
-                                       kC1PeculiarityLetters);
+    auto c1_peculiarity =
+        DecodeLetter(ColumnChar(line, columns.C1Peculiarity), kC1PeculiarityLetters);
     if (!c1_peculiarity) {
       Fail("Could not determine the " + ordinal + " substituent C1 peculiarities, file ");
     }
     const char type_letter = ColumnChar(line, columns.Type);
     const auto type = DecodeLetter(type_letter, kTypeLetters);
     if (!type) {
-      FatalError("Could not determine the type of the " + ordinal + " substituent, file " +
-                 file_.DisplayName + ", line " + Line() + kLineBreak +
-                 "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a "
-                 "sugar).");
+      FatalError(
+          "Could not determine the type of the " + ordinal + " substituent, file " +
+          file_.DisplayName + ", line " + Line() + kLineBreak +
+          "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).");
     }
     if (type_letter == 'P' || type_letter == 'p') c1_peculiarity = kC1Phosphate;
     std::uint8_t anomeric = 0;
@@ -185,8 +185,8 @@ class tShiftFileReader {
       FatalError("The line " + Line() + " in " + file_.DisplayName + " contains no spectral data");
     }
     if (count != record_.CarbonCount) {
-      FatalError("The number of C13 chemical shifts specified in " + file_.DisplayName +
-                 " (line " + Line() + ") differs from " + std::to_string(record_.CarbonCount) +
+      FatalError("The number of C13 chemical shifts specified in " + file_.DisplayName + " (line " +
+                 Line() + ") differs from " + std::to_string(record_.CarbonCount) +
                  ", which should be in " + record_.Name);
     }
   }
@@ -234,9 +234,9 @@ void ReadShiftFile(tDataFile& file, const tNameRecord& record, tShiftEntry& entr
   }
   if (!any_line) FatalError("The file " + file.DisplayName + " contains no spectral data");
   if (entry.Terminal() == nullptr) {
-    FatalError("Error interpreting file " + file.DisplayName +
-               ": missing data for the terminal residue: "
-               "xX(2x,2x,XX,x)0;xX(2x,2x,XX,x)0-> 0.0  0.0 ...");
+    FatalError(
+        "Error interpreting file " + file.DisplayName +
+        ": missing data for the terminal residue: xX(2x,2x,XX,x)0;xX(2x,2x,XX,x)0-> 0.0  0.0 ...");
   }
 }
 

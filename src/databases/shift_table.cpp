@@ -100,8 +100,7 @@ void tShiftEntry::Release() {
 }
 
 std::size_t tShiftEntry::AllocatedBytes() const {
-  return single_sets_.capacity() * sizeof(realdata1e) +
-         pair_sets_.capacity() * sizeof(realdata2e) +
+  return single_sets_.capacity() * sizeof(realdata1e) + pair_sets_.capacity() * sizeof(realdata2e) +
          (mono_cells_.capacity() + effect_cells_.capacity()) * sizeof(std::int32_t) +
          pair_cells_.capacity() * sizeof(tPairCell);
 }

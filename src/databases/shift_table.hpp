@@ -77,15 +77,15 @@ class tShiftEntry {
     return std::size_t{grid} * kDescriptorCells + cell;
   }
 
-  std::vector<realdata1e> single_sets_;     // terminal, one-substituent and effect sets
-  std::vector<realdata2e> pair_sets_;       // two-substituent sets
+  std::vector<realdata1e> single_sets_;  // terminal, one-substituent and effect sets
+  std::vector<realdata2e> pair_sets_;    // two-substituent sets
   std::int32_t terminal_ = -1;
   unsigned mono_slots_ = 0;
   unsigned pair_slots_ = 0;
   unsigned effect_positions_ = 0;           // grids for positions 2 .. effect_positions_ + 1
   std::vector<std::int32_t> mono_cells_;    // mono_slots_ x 576 indices into single_sets_
   std::vector<std::int32_t> effect_cells_;  // effect_positions_ x 576 indices into single_sets_
-  std::vector<tPairCell> pair_cells_;       // power-of-two size 2^(32 - pair_shift_), at most half used
+  std::vector<tPairCell> pair_cells_;  // power-of-two size 2^(32 - pair_shift_), at most half used
   unsigned pair_shift_ = 32;
   std::size_t pair_count_ = 0;
 };

@@ -20,14 +20,14 @@
 namespace glycomb::testing {
 
 inline constexpr char kTestNames[] =
-    "Glc /2oa 3oa 4oa 5da 6oa\n"    // class glc, O-substitutable 2, 3, 4, 6
-    "GlcN /2na 3oa 4oa 5da 6oa\n"   // class glc, amino group at C2
-    "Gal /2oa 3oa 4oe 5da 6oa\n"    // class gal
-    "Gro /2oc 3oc ald\n"            // class ald3
-    "Ace /2oa 3da 4oa non\n"        // not a sugar, O-substitutable 2 and 4
-    "Araf /2oa 3oa 4da 5oa fur\n"   // class fur5
-    "glc /2oa 3oa 4oa 5da 6oa\n"    // named as its class
-    "Ala /2na 3da non Nlink\n";     // N-linked
+    "Glc /2oa 3oa 4oa 5da 6oa\n"   // class glc, O-substitutable 2, 3, 4, 6
+    "GlcN /2na 3oa 4oa 5da 6oa\n"  // class glc, amino group at C2
+    "Gal /2oa 3oa 4oe 5da 6oa\n"   // class gal
+    "Gro /2oc 3oc ald\n"           // class ald3
+    "Ace /2oa 3da 4oa non\n"       // not a sugar, O-substitutable 2 and 4
+    "Araf /2oa 3oa 4da 5oa fur\n"  // class fur5
+    "glc /2oa 3oa 4oa 5da 6oa\n"   // named as its class
+    "Ala /2na 3da non Nlink\n";    // N-linked
 
 // Tenths as a fixed-point number right-aligned in `width` columns: -3 gives "-0.3".
 inline std::string Fixed(int tenths, std::size_t width) {

@@ -30,8 +30,8 @@ TEST(SubstitutionCodeTest, PairsAreNumberedByHigherThenLowerPosition) {
   EXPECT_EQ(expected, PairSlotCount(9));
   const struct {
     std::uint8_t first, second, code;
-  } cases[] = {{2, 0, 0},    {9, 0, 7},    {0, 0, 255}, {10, 0, 255},
-               {2, 10, 255}, {9, 10, 7},   {9, 255, 7}};
+  } cases[] = {{2, 0, 0},    {9, 0, 7},  {0, 0, 255}, {10, 0, 255},
+               {2, 10, 255}, {9, 10, 7}, {9, 255, 7}};
   for (const auto& c : cases) EXPECT_EQ(SubstitutionCode(c.first, c.second), c.code);
 }
 

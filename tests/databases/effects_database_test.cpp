@@ -53,9 +53,9 @@ TEST(EffectCodeTest, LettersInFrontOfTypeAndPosition) {
     std::uint8_t position;
     const char* code;
   } cases[] = {
-      {0, 0, 1, 1, 1, "DD", 3, "noaDDbS3"}, {0, 0, 1, 1, 0, "XX", 1, "noaXXaS1"},
-      {1, 1, 0, 0, 0, "DL", 9, "cneDLaF9"}, {2, 2, 2, 2, 1, "DD", 2, "adoDDxA2"},
-      {3, 0, 1, 2, 0, "DL", 4, "nooDLxN4"}, {3, 3, 0, 0, 0, "DD", 6, "nneDDxP6"},
+      {0, 0, 1, 1, 1, "DD", 3, "noaDDbS3"},  {0, 0, 1, 1, 0, "XX", 1, "noaXXaS1"},
+      {1, 1, 0, 0, 0, "DL", 9, "cneDLaF9"},  {2, 2, 2, 2, 1, "DD", 2, "adoDDxA2"},
+      {3, 0, 1, 2, 0, "DL", 4, "nooDLxN4"},  {3, 3, 0, 0, 0, "DD", 6, "nneDDxP6"},
       {0, 3, 1, 1, 1, "DDD", 2, "noaDDbP2"},
   };
   for (const auto& c : cases) {
@@ -90,10 +90,11 @@ TEST(EffectsDatabaseTest, ClassBlockFillsTheOSubstitutablePositionsOfEachForm) {
   EXPECT_FALSE(ReadEffects(content, "Glc", kAnomericUnknown, table, output));
   EXPECT_EQ(table.Entry(1, 0).PhosphateC2Effect, -3);
   EXPECT_EQ(Set(table.Entry(1, 1).Effect(3, kAlpha), 0), std::vector<int>{7});
-  EXPECT_EQ(output, "Warning: The #Glc data block is missing from EFFECTS.PS. Taking data from #glc \n" +
-                        Fatal("Could not determine the substituent type, file EFFECTS.PS, line 8"
-                              "\nIt should be one of: S(pyranose),F(furanose),A(alditol),"
-                              "P(phosphate),N(not a sugar)."));
+  EXPECT_EQ(
+      output,
+      "Warning: The #Glc data block is missing from EFFECTS.PS. Taking data from #glc \n" +
+          Fatal("Could not determine the substituent type, file EFFECTS.PS, line 8\nIt should be "
+                "one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar)."));
 }
 
 TEST(EffectsDatabaseTest, NameBlockRefinesAminoBlockWhichRefinesClassBlockCellByCell) {
@@ -124,9 +125,9 @@ TEST(EffectsDatabaseTest, MissingAminoOrNameBlocksAreWarningsAndTheClassDataStan
   const std::string content = "#glc\n" + EffectLine("noa DaS3", ' ', 1, {1, 2, 3, 4, 5, 6}) +
                               "\n#gal\n" + EffectLine("noa DaS3", ' ', 2, {6, 5, 4, 3, 2, 1}) +
                               "\n" + kPhosphateBlock;
-  const std::string glcn = "Warning: The #glcn data block is missing from EFFECTS.PS. Taking data "
-                           "from #glc\nWarning: The #GlcN data block is missing from EFFECTS.PS. "
-                           "Taking data from #glcn\n";
+  const std::string glcn =
+      "Warning: The #glcn data block is missing from EFFECTS.PS. Taking data from #glc\nWarning: "
+      "The #GlcN data block is missing from EFFECTS.PS. Taking data from #glcn\n";
   const struct {
     const char* residue;
     std::uint8_t anomeric;
@@ -180,13 +181,17 @@ TEST(EffectsDatabaseTest, MalformedDataStopTheRunNamingTheLine) {
   const std::string good = EffectLine("noa DaS3", ' ', 5, {10, -20, 30, -40, 50, -60});
   const std::string non_good = EffectLine("noa DaS ", ' ', 5, {-12, 12});
   const std::string tail = ", file EFFECTS.PS, line 2";
-  const std::string end = "Unexpected end of file EFFECTS.PS. It should be ended with an empty "
-                          "block (`#`)";
+  const std::string end =
+      "Unexpected end of file EFFECTS.PS. It should be ended with an empty block (`#`)";
   const std::string missing = " data block is missing from EFFECTS.PS";
   std::string blank_values = good.substr(0, 18);
   for (int k = 1; k <= 6; ++k) blank_values += "   . ";
-  const auto glc = [&](const std::string& line) { return "#glc\n" + line + "\n" + kPhosphateBlock; };
-  const auto non = [&](const std::string& line) { return "#non\n" + line + "\n" + kPhosphateBlock; };
+  const auto glc = [&](const std::string& line) {
+    return "#glc\n" + line + "\n" + kPhosphateBlock;
+  };
+  const auto non = [&](const std::string& line) {
+    return "#non\n" + line + "\n" + kPhosphateBlock;
+  };
   const auto p = [](int c1, int c2) { return "#glc\n#\n#P\n" + PhosphateLine("noaXXaS1", c1, c2); };
   const struct {
     const char* residue;
@@ -205,17 +210,20 @@ TEST(EffectsDatabaseTest, MalformedDataStopTheRunNamingTheLine) {
        "The substitution position is beyond the bound of 2..6 allowed for glc" + tail},
       {"glc", glc(WithColumns(good, 1, "x")),
        "Could not determine the substituent C1 peculiarities" + tail},
-      {"glc", glc(WithColumns(good, 6, "c")), "The anomeric configuration of the substituent of "
-                                              "S or F type should be either a(alpha) or b(beta)" +
-                                                  tail},
-      {"glc", glc(WithColumns(good, 5, "Q")), "The substituent absolute configuration should be "
-                                              "either DD(same) or DL(different)" + tail},
-      {"glc", glc(WithColumns(good, 2, "Q")), "The type of group at C2 of the substituent should "
-                                              "be either O(hydroxy) or N(amino) or D(desoxy)" +
-                                                  tail},
+      {"glc", glc(WithColumns(good, 6, "c")),
+       "The anomeric configuration of the substituent of S or F type should be either a(alpha) or "
+       "b(beta)" +
+           tail},
+      {"glc", glc(WithColumns(good, 5, "Q")),
+       "The substituent absolute configuration should be either DD(same) or DL(different)" + tail},
+      {"glc", glc(WithColumns(good, 2, "Q")),
+       "The type of group at C2 of the substituent should be either O(hydroxy) or N(amino) or "
+       "D(desoxy)" +
+           tail},
       {"glc", glc(WithColumns(good, 3, "c")),
        "The orientation of proton at C2 of the second substituent should be either a(axial) or "
-       "e(equatorial) or o(open chain)" + tail},
+       "e(equatorial) or o(open chain)" +
+           tail},
       {"glc", glc(WithColumns(good, 14, "x")),
        "Could not interpret the C1\" effect in EFFECTS.PS, line 2"},
       {"glc", glc(WithColumns(good, 13, "-0.5")),
@@ -223,25 +231,26 @@ TEST(EffectsDatabaseTest, MalformedDataStopTheRunNamingTheLine) {
       {"glc", glc(WithColumns(good, 26, "x")),
        "Could not interpret the effect for C2 in EFFECTS.PS, line 2"},
       {"glc", glc(blank_values), "The line 2 in EFFECTS.PS contains no spectral data"},
-      {"glc", glc(good + "  1.0"), "The number of effects specified in EFFECTS.PS (line 2) differs "
-                                   "from 6, which should be in glc"},
+      {"glc", glc(good + "  1.0"),
+       "The number of effects specified in EFFECTS.PS (line 2) differs from 6, which should be in "
+       "glc"},
       {"glc", "#glc\n" + good, end},
       {"glc", "#gal\n#P\n#\n", "The #glc" + missing},
       {"Gro", "#glc\n#P\n#\n", "The #ald3 (C3-alditols generally)" + missing},
       {"Araf", "#glc\n#P\n#\n", "The #fur5 (C5-furanoses generally)" + missing},
       {"Ace", "#glc\n#P\n#\n", "The #non (all unlisted residues generally)" + missing},
-      {"glc", "#glc\n#\n", "The #P (phosphate)" + missing + ". It should be the last block in "
-                           "the file."},
+      {"glc", "#glc\n#\n",
+       "The #P (phosphate)" + missing + ". It should be the last block in the file."},
       {"glc", "#glc\n#\n#P\n" + PhosphateLine("noaXXbS1", 0, 0) + "\n#",
        "The noaXXaS1 -> effect is missing from block #P of EFFECTS.PS"},
       {"glc", "#glc\n#\n#P\n" + PhosphateLine("noaXXbS1", 0, 0), end},
-      {"glc", WithColumns(p(5, 5), 23, "?"), "Could not interpret the C1\" effect in EFFECTS.PS, "
-                                             "line 4"},
+      {"glc", WithColumns(p(5, 5), 23, "?"),
+       "Could not interpret the C1\" effect in EFFECTS.PS, line 4"},
       {"glc", p(5, 5).substr(0, 28), "Could not interpret the C2\" effect in EFFECTS.PS, line 4"},
-      {"glc", p(128, 5), "The effect on C1\" is beyond the bounds of -9.9..+12.7, file "
-                         "EFFECTS.PS, line 4"},
-      {"glc", p(5, 130), "The effect on C2\" is beyond the bounds of -9.9..+12.7, file "
-                         "EFFECTS.PS, line 4"},
+      {"glc", p(128, 5),
+       "The effect on C1\" is beyond the bounds of -9.9..+12.7, file EFFECTS.PS, line 4"},
+      {"glc", p(5, 130),
+       "The effect on C2\" is beyond the bounds of -9.9..+12.7, file EFFECTS.PS, line 4"},
       {"Ace", non(non_good.substr(0, 27)), "The file EFFECTS.PS is corrupted, line 2"},
       {"Ace", non(WithColumns(non_good, 20, "x")),
        "Could not interpret the a-effect in #non block" + tail},
@@ -251,16 +260,17 @@ TEST(EffectsDatabaseTest, MalformedDataStopTheRunNamingTheLine) {
        "The a-effect in #non block exceed the bounds of -12.7..+12.7" + tail},
       {"Ace", non(WithColumns(non_good, 24, "-12.9")),
        "The b-effect in #non block exceed the bounds of -12.7..+12.7" + tail},
-      {"Ace", non(non_good + "  1.0"), "The number of effects specified in #non block should be "
-                                       "three for each line (effect on C1\", alpha-effect, "
-                                       "beta-effect)" + tail},
+      {"Ace", non(non_good + "  1.0"),
+       "The number of effects specified in #non block should be three for each line (effect on "
+       "C1\", alpha-effect, beta-effect)" +
+           tail},
   };
   for (const auto& c : cases) {
     tShiftTable table;
     std::string output;
     const bool sugar = std::string(c.residue) == "glc" || std::string(c.residue) == "Araf";
-    EXPECT_FALSE(ReadEffects(c.content, c.residue, sugar ? kAnomericAlpha : kAnomericNone, table,
-                             output));
+    EXPECT_FALSE(
+        ReadEffects(c.content, c.residue, sugar ? kAnomericAlpha : kAnomericNone, table, output));
     EXPECT_EQ(output, Fatal(c.message)) << c.content;
   }
 }
@@ -269,8 +279,9 @@ TEST(EffectsDatabaseTest, LineOnAPositionWithoutOSubstituentIsAcceptedUnchecked)
   const std::string line = EffectLine("noa DaS5", ' ', 5, {1, 2, 3, 4, 5, 6});
   tShiftTable table;
   std::string output;
-  EXPECT_TRUE(ReadEffects("#glc\n" + WithColumns(WithColumns(line, 14, "x"), 26, "x") + "\n" +
-                              kPhosphateBlock, "glc", kAnomericAlpha, table, output))
+  EXPECT_TRUE(ReadEffects(
+      "#glc\n" + WithColumns(WithColumns(line, 14, "x"), 26, "x") + "\n" + kPhosphateBlock, "glc",
+      kAnomericAlpha, table, output))
       << output;
 }
 
@@ -287,8 +298,9 @@ TEST(EffectsDatabaseTest, FileThatCannotBeRewoundOrOpened) {
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(ReadEffectsDatabase(dir.Residues(), dir.Task({{"glc", kAnomericAlpha}}), table));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              exists ? Fatal("Could not reopen EFFECTS.PS. Try restarting the program.")
-                     : "\nCould not open EFFECTS.PS for reading: file not found\nRetry or Abort?A\n");
+              exists
+                  ? Fatal("Could not reopen EFFECTS.PS. Try restarting the program.")
+                  : "\nCould not open EFFECTS.PS for reading: file not found\nRetry or Abort?A\n");
     if (writer >= 0) close(writer);
   }
 }

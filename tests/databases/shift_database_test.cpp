@@ -35,9 +35,12 @@ TEST(ShiftDatabaseTest, ReadsExactlyTheFilesTheCompositionNeeds) {
   dir.Write("c13data/B-GLCN.DAT", TerminalLine({31, 2, 3, 4, 5, 6}));
   dir.Write("c13data/C-GRO.DAT", TerminalLine({41, 2, 3}));
   dir.Write("c13data/C-ACE.DAT", TerminalLine({51, 2, 3, 4}));
-  const tTask task = dir.Task({{"Glc", kAnomericUnknown}, {"Gal", kAnomericAlpha},
-                               {"GlcN", kAnomericBeta}, {"Gro", kAnomericNone},
-                               {"P", kAnomericNone}, {"Ace", kAnomericUnknown},
+  const tTask task = dir.Task({{"Glc", kAnomericUnknown},
+                               {"Gal", kAnomericAlpha},
+                               {"GlcN", kAnomericBeta},
+                               {"Gro", kAnomericNone},
+                               {"P", kAnomericNone},
+                               {"Ace", kAnomericUnknown},
                                {"Glc", kAnomericAlpha}});
   tShiftTable table;
   std::string output;
@@ -64,8 +67,8 @@ TEST(ShiftDatabaseTest, EveryAcceptedLineIsFoundByItsSlotAndDescriptors) {
             "; alpha glucose\n\n" +
                 ShiftLine("bS(2o,2a,DD,n)3", "xX(2x,2x,XX,x)0", 15, 0, {1, 2, 3, 4, 5, 6}) +
                 "   ; replaced below\n" + TerminalLine(kHexose) + "\n" +
-                ShiftLine("bs(2X,2A,Dx,N)3", "zz(2z,2z,zz,z)0", 17, 0, {10, 2, 3, 4, 5, 6}) +
-                "\n" + ShiftLine("bS(2o,2a,DD,n)3", "aS(2n,2e,DL,c)5", 15, 255, kHexose) + "\n" +
+                ShiftLine("bs(2X,2A,Dx,N)3", "zz(2z,2z,zz,z)0", 17, 0, {10, 2, 3, 4, 5, 6}) + "\n" +
+                ShiftLine("bS(2o,2a,DD,n)3", "aS(2n,2e,DL,c)5", 15, 255, kHexose) + "\n" +
                 ShiftLine("cP(2d,2c,DD,a)2", "cA(2o,2x,DD,a)4", 0, 1, kHexose) + "\n" +
                 ShiftLine("bF(2o,2a,DD,n)6", "xX(2x,2x,XX,x)0", 3, 0, kHexose));
   tShiftTable table;
@@ -96,8 +99,9 @@ TEST(ShiftDatabaseTest, MalformedFilesStopTheRunNamingFileAndLine) {
   const std::string tail = ", file c13data/A-GLC.DAT, line 3";
   const std::string type_help =
       "\nIt should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).";
-  const std::string count = "The number of C13 chemical shifts specified in c13data/A-GLC.DAT "
-                            "(line 3) differs from 6, which should be in Glc";
+  const std::string count =
+      "The number of C13 chemical shifts specified in c13data/A-GLC.DAT (line 3) differs from 6, "
+      "which should be in Glc";
   std::string blank_shifts = good.substr(0, 42);
   for (int k = 1; k <= 6; ++k) blank_shifts += "    . ";
   struct Case {
@@ -120,14 +124,14 @@ TEST(ShiftDatabaseTest, MalformedFilesStopTheRunNamingFileAndLine) {
        "The lower substitution position should go prior to the higher" + tail},
       {WithColumns(good, 31, "7"),
        "The substitution position is beyond the bound of 2..6 allowed for Glc" + tail},
-      {WithColumns(good, 2, "Q"), "Could not determine the type of the first substituent" + tail +
-                                      type_help},
+      {WithColumns(good, 2, "Q"),
+       "Could not determine the type of the first substituent" + tail + type_help},
       {WithColumns(good, 18, "x"),
        "Could not determine the type of the second substituent" + tail + type_help},
-      {WithColumns(good, 35, "x"), "Could not interpret the first C1 effect in "
-                                   "c13data/A-GLC.DAT, line 3"},
-      {WithColumns(good, 39, "1 "), "Could not interpret the second C1 effect in "
-                                    "c13data/A-GLC.DAT, line 3"},
+      {WithColumns(good, 35, "x"),
+       "Could not interpret the first C1 effect in c13data/A-GLC.DAT, line 3"},
+      {WithColumns(good, 39, "1 "),
+       "Could not interpret the second C1 effect in c13data/A-GLC.DAT, line 3"},
       {WithColumns(good, 34, "-0.5"),
        "The first effect on C1\" is beyond the bounds of 0..+25.5" + tail},
       {WithColumns(good, 39, "25.6"),
@@ -159,7 +163,8 @@ TEST(ShiftDatabaseTest, MalformedFilesStopTheRunNamingFileAndLine) {
   };
   for (const auto& l : letters) {
     cases.push_back({WithColumns(good, l.column, l.bad), l.before + "first" + l.after + tail});
-    cases.push_back({WithColumns(good, l.column + 16, l.bad), l.before + "second" + l.after + tail});
+    cases.push_back(
+        {WithColumns(good, l.column + 16, l.bad), l.before + "second" + l.after + tail});
   }
   cases.push_back({"", "The file c13data/A-GLC.DAT contains no spectral data"});
   cases.push_back({ShiftLine("aS(2o,2a,DD,n)3", "xX(2x,2x,XX,x)0", 0, 0, kHexose),
