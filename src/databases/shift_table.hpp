@@ -39,7 +39,7 @@ class tShiftEntry {
   void CreateShiftGrids(unsigned carbon_count);
   void CreateEffectGrids(unsigned carbon_count);
 
-  // Store a data set, replacing the one in the same place. May raise std::bad_alloc.
+  // Stores a data set, replacing the one in the same place. May raise std::bad_alloc.
   void PutTerminal(const realdata1e& set);
   void PutMono(unsigned slot, unsigned cell, const realdata1e& set);
   void PutDi(unsigned slot, unsigned first_cell, unsigned second_cell, const realdata2e& set);
