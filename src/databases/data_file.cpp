@@ -1,5 +1,8 @@
 #include "databases/data_file.hpp"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <limits>
 #include <new>
 
@@ -21,7 +24,12 @@ bool OpenDataFile(tDataFile& file, const std::string& path, const std::string& d
   for (;;) {
     std::string message;
     try {
-      const auto error = file.File.Open(FindFileNoCase(path));
+      const std::string found = FindFileNoCase(path);
+      struct stat info;
+      // Opening a directory succeeds here, and only its reads would fail.
+      const auto error = ::stat(found.c_str(), &info) == 0 && S_ISDIR(info.st_mode)
+                             ? std::optional<tIoError>(IoErrorFromErrno(EISDIR))
+                             : file.File.Open(found);
       if (!error) return true;
       message = "Could not open " + display_name + " for reading: " + IoErrorText(*error);
     } catch (const std::bad_alloc&) {

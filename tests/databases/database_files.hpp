@@ -1,0 +1,141 @@
+// Helpers of the database tests: a working directory with a NAMES.PS of test residues, tasks,
+// data lines in the fixed columns of the database files, and key input from a pipe.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "console/console.hpp"
+#include "databases/names_database.hpp"
+#include "databases/shift_table.hpp"
+#include "input/task.hpp"
+#include "support/temp_dir.hpp"
+
+namespace glycomb::testing {
+
+inline constexpr char kTestNames[] =
+    "Glc /2oa 3oa 4oa 5da 6oa\n"   // class glc, O-substitutable 2, 3, 4, 6
+    "GlcN /2na 3oa 4oa 5da 6oa\n"  // class glc, amino group at C2
+    "Gal /2oa 3oa 4oe 5da 6oa\n"   // class gal
+    "Gro /2oc 3oc ald\n"           // class ald3
+    "Ace /2oa 3da 4oa non\n"       // not a sugar, O-substitutable 2 and 4
+    "Araf /2oa 3oa 4da 5oa fur\n"  // class fur5
+    "glc /2oa 3oa 4oa 5da 6oa\n"   // named as its class
+    "Ala /2na 3da non Nlink\n";    // N-linked
+
+// Tenths as a fixed-point number right-aligned in `width` columns: -3 gives "-0.3".
+inline std::string Fixed(int tenths, std::size_t width) {
+  std::string text = tenths < 0 ? "-" : "";
+  text += std::to_string(std::abs(tenths) / 10);
+  text += '.';
+  text += std::to_string(std::abs(tenths) % 10);
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
+// A c13data line from two substituents such as "aS(2o,2a,DD,n)3", their C1 effects and shifts.
+inline std::string ShiftLine(const std::string& first, const std::string& second, int effect1,
+                             int effect2, const std::vector<int>& shifts) {
+  std::string line = first + "/" + second + "->" + Fixed(effect1, 4) + " " + Fixed(effect2, 4);
+  for (int shift : shifts) line += Fixed(shift, 6);
+  return line;
+}
+
+inline std::string TerminalLine(const std::vector<int>& shifts) {
+  return ShiftLine("xX(2x,2x,XX,x)0", "xX(2x,2x,XX,x)0", 0, 0, shifts);
+}
+
+// An EFFECTS.PS line from eight descriptor columns such as "noa DaS3", the form column, the
+// effect on C1 of the substituent and the values.
+inline std::string EffectLine(const std::string& descriptor, char form, int c1_effect,
+                              const std::vector<int>& values) {
+  std::string line = descriptor + form + "-> " + Fixed(c1_effect, 4) + " /";
+  for (int value : values) line += Fixed(value, 5);
+  return line;
+}
+
+inline std::string PhosphateLine(const std::string& key, int c1_effect, int c2_effect) {
+  return key + " -> " + Fixed(c1_effect, 4) + "   " + Fixed(c2_effect, 4);
+}
+
+// `line` with `text` written over it from `column` on (column 1 is the first character).
+inline std::string WithColumns(std::string line, std::size_t column, const std::string& text) {
+  return line.replace(column - 1, text.size(), text);
+}
+
+// What FatalError prints.
+inline std::string Fatal(const std::string& message) {
+  std::string text(1, '\n');
+  text += message;
+  text += "\nCan't continue\n\n";
+  return text;
+}
+
+// Feeds the console's key input from a pipe holding `keys`, then end of input.
+class KeyInput {
+ public:
+  explicit KeyInput(const std::string& keys) {
+    EXPECT_EQ(pipe(fds_), 0);
+    EXPECT_EQ(write(fds_[1], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    close(fds_[1]);
+    SetConsoleInput(fds_[0]);
+  }
+  ~KeyInput() {
+    SetConsoleInput(STDIN_FILENO);
+    close(fds_[0]);
+  }
+
+ private:
+  int fds_[2];
+};
+
+// A temporary working directory holding NAMES.PS, with its residue table read.
+class DatabaseDir {
+ public:
+  DatabaseDir() : cwd_(dir_.Path()) {
+    dir_.Write("NAMES.PS", kTestNames);
+    EXPECT_TRUE(ReadNamesDatabase(residues_));
+  }
+  void Write(const std::string& name, const std::string& content) const {
+    dir_.Write(name, content);
+  }
+  const std::string& Path() const { return dir_.Path(); }
+  const tResidueTable& Residues() const { return residues_; }
+
+  // A task of the residues named, each with its anomeric code; "P" is a phosphate.
+  tTask Task(const std::vector<std::pair<std::string, std::uint8_t>>& composition) const {
+    tTask task;
+    task.ResidueCount = static_cast<std::uint8_t>(composition.size());
+    task.Residues.resize(composition.size() + 1);
+    for (std::size_t i = 0; i < composition.size(); ++i) {
+      task.Residues[i + 1].Anomeric = composition[i].second;
+      if (composition[i].first != "P") {
+        task.Residues[i + 1].NameIndex = FindResidueName(residues_, composition[i].first);
+      }
+    }
+    return task;
+  }
+
+  // Runs `reader` on the task, with empty key input (a Retry/Abort question fails), and keeps
+  // what it printed in `output`.
+  template <class Reader>
+  bool Run(Reader reader, const tTask& task, tShiftTable& table, std::string& output) const {
+    KeyInput keys("");
+    ::testing::internal::CaptureStdout();
+    const bool read = reader(residues_, task, table);
+    output = ::testing::internal::GetCapturedStdout();
+    return read;
+  }
+
+ private:
+  TempDir dir_;
+  ScopedWorkingDirectory cwd_;
+  tResidueTable residues_;
+};
+
+}  // namespace glycomb::testing
