@@ -56,7 +56,8 @@ TEST(ReadDataLineTest, SkipsBlankAndCommentLinesAndCountsPhysicalLines) {
 TEST(ReadDataLineTest, ReadErrorAsksRetryOrAbort) {
   TempDir dir;
   tDataFile file;
-  ASSERT_TRUE(OpenDataFile(file, dir.Path(), "DIR.TSK"));  // a directory opens but cannot be read
+  file.DisplayName = "DIR.TSK";
+  ASSERT_FALSE(file.File.Open(dir.Path()).has_value());  // a directory opens but cannot be read
   KeyInput keys("ra");
   CaptureStdout();
   EXPECT_EQ(ReadDataLine(file), "");
