@@ -1,0 +1,52 @@
+// The table of the best structures found so far: the Limit candidates with the smallest deviation.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "spectrum/structure_model.hpp"
+
+namespace glycomb {
+
+// One kept result: a copy of the candidate and its deviation.
+struct tResultRecord {
+  tStructure Structure;
+  std::uint16_t Deviation = 0;
+};
+
+// Whether a and b are the same structure: same topology and, at every node, residues of the same
+// name (composition entries of one name are interchangeable) with equal configurations and
+// substitution positions. `name_of_entry` maps a composition entry to its NameIndex.
+bool SameStructure(const tStructure& a, const tStructure& b,
+                   const std::uint8_t* name_of_entry);
+
+class tBestStructures {
+ public:
+  // Sizes the table for `limit` entries of `node_count` nodes each, so that keeping a candidate
+  // never allocates. `name_of_entry` holds the NameIndex of composition entries 0..n.
+  void Create(std::uint8_t limit, std::size_t node_count,
+              const std::vector<std::uint8_t>& name_of_entry);
+
+  // Whether the table already holds `candidate` (checked before the candidate is scored).
+  bool Holds(const tStructure& candidate) const;
+
+  // Keeps `candidate` with `deviation` when the table is not full, or in place of the worst entry
+  // (the lowest index among equal worst deviations) when it is better than that one.
+  void Keep(const tStructure& candidate, std::uint16_t deviation);
+
+  // Entry i of the table, i < BestCount(); in no particular order until sorted.
+  const tResultRecord& Entry(std::size_t i) const;
+  std::uint8_t BestCount() const { return best_count_; }
+  std::uint8_t Limit() const { return limit_; }
+
+  // Orders the filled entries by deviation, keeping the order of equal deviations.
+  void SortByDeviation();
+
+ private:
+  std::vector<tResultRecord> entries_;  // Limit entries; the first best_count_ are filled
+  std::vector<std::uint8_t> name_of_entry_;
+  std::uint8_t limit_ = 0;
+  std::uint8_t best_count_ = 0;
+};
+
+}  // namespace glycomb

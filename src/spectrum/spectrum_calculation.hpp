@@ -1,0 +1,83 @@
+// The additive calculation of the 13C spectrum of the working structure and its deviation from the
+// experimental spectrum.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "databases/names_database.hpp"
+#include "databases/shift_table.hpp"
+#include "input/task.hpp"
+#include "spectrum/structure_model.hpp"
+#include "topology/topology_catalogue.hpp"
+
+namespace glycomb {
+
+// CalculateSpectrum's result in /CALC mode.
+inline constexpr std::uint16_t kNoDeviation = 65535;
+
+// Calculates spectra of the structure held in the model. Built once the task, the databases and
+// the topology table are loaded; keeps references to them, which must outlive it. Every
+// calculation reads plain arrays and allocates nothing.
+class tSpectrumCalculator {
+ public:
+  tSpectrumCalculator(const tTask& task, const tResidueTable& residues,
+                      const tTopologyTable& topologies, const tShiftTable& shifts,
+                      tStructureModel& model);
+
+  // Computes CalculatedSpectrum of the working structure (CarbonOffsets must be current) and
+  // counts it in StructuresChecked. In search mode the spectrum ends sorted ascending and the
+  // result is the deviation; in /CALC mode it stays in carbon order and the result is
+  // kNoDeviation. A missing effect or an internal error is reported and ends the run (HaltRun).
+  std::uint16_t CalculateSpectrum();
+
+ private:
+  // What the calculation needs of the residue type of a composition entry.
+  struct tEntryFacts {
+    std::uint8_t Type = 0;  // substituent type: RingKind, or 3 for a phosphate-type residue
+    std::uint8_t RingKind = 0;
+    std::uint8_t C1Peculiarity = 0;
+    std::uint8_t C2Proton = 0;
+    std::uint8_t C2Group = 0;
+    std::uint8_t NLinked = 0;
+    std::uint8_t CarbonCount = 0;
+    std::uint8_t Orientation = 0;
+    bool IsPhosphate = false;  // the built-in "P"
+    const tNameRecord* Record = nullptr;
+  };
+  // A substituent of the residue being processed.
+  struct tSubstituent {
+    std::uint8_t Offset = 0;  // index of its C1
+    std::uint8_t Type = 0;
+    std::uint8_t Anomeric = 0;
+    std::uint8_t Absolute = 0;  // 0 same as the residue, 1 different
+    std::uint8_t C2Proton = 0;
+    std::uint8_t C2Group = 0;
+    std::uint8_t C1Peculiarity = 0;
+    std::uint8_t NLinked = 0;
+    unsigned Cell() const;
+    // Whether the effect on its C1 is collected (not for phosphates and non-sugars).
+    bool TakesC1Effect() const { return Type != 3 && C1Peculiarity != kC1Phosphate; }
+  };
+
+  std::uint16_t Calculate();
+  tSubstituent Describe(std::uint8_t child, const tStructureNode& residue) const;
+  void ApplyRingCorrections(const tEntryFacts& facts, std::uint8_t anomeric, std::size_t start);
+  void ApplySubstituentEffect(const tShiftEntry& entry, const tEntryFacts& facts,
+                              const tSubstituent& substituent, std::uint8_t position,
+                              std::size_t start, std::size_t end);
+  const realdata1e* NearestEffect(const tShiftEntry& entry, const tSubstituent& substituent,
+                                  std::uint8_t position) const;
+  const realdata2e* NearestPair(const tShiftEntry& entry, std::uint8_t code,
+                                const tSubstituent& low, const tSubstituent& high) const;
+  void AddCorrection(std::size_t carbon, std::int32_t value);
+  std::uint16_t Deviation() const;
+
+  const tTask& task_;
+  const tTopologyTable& topologies_;
+  const tShiftTable& shifts_;
+  tStructureModel& model_;
+  std::array<tEntryFacts, 10> entries_{};  // by composition entry 1..n
+};
+
+}  // namespace glycomb
