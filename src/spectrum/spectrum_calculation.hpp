@@ -16,10 +16,18 @@ namespace glycomb {
 // CalculateSpectrum's result in /CALC mode.
 inline constexpr std::uint16_t kNoDeviation = 65535;
 
+// Scores the candidate held in the working structure: the search offers every candidate that
+// the best-structure table does not hold yet.
+class tCandidateScorer {
+ public:
+  virtual ~tCandidateScorer() = default;
+  virtual std::uint16_t CalculateSpectrum() = 0;
+};
+
 // Calculates spectra of the structure held in the model. Built once the task, the databases and
 // the topology table are loaded; keeps references to them, which must outlive it. Every
 // calculation reads plain arrays and allocates nothing.
-class tSpectrumCalculator {
+class tSpectrumCalculator : public tCandidateScorer {
  public:
   tSpectrumCalculator(const tTask& task, const tResidueTable& residues,
                       const tTopologyTable& topologies, const tShiftTable& shifts,
@@ -29,7 +37,7 @@ class tSpectrumCalculator {
   // counts it in StructuresChecked. In search mode the spectrum ends sorted ascending and the
   // result is the deviation; in /CALC mode it stays in carbon order and the result is
   // kNoDeviation. A missing effect or an internal error is reported and ends the run (HaltRun).
-  std::uint16_t CalculateSpectrum();
+  std::uint16_t CalculateSpectrum() override;
 
  private:
   // What the calculation needs of the residue type of a composition entry.
