@@ -5,14 +5,26 @@
 #include <string>
 
 #include "databases/names_database.hpp"
+#include "databases/shift_table.hpp"
 #include "input/task.hpp"
+#include "search/best_structures.hpp"
+#include "spectrum/structure_model.hpp"
+#include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
 
 struct tRun {
   tResidueTable Residues;
   tTask Task;
+  tTopologyTable Topologies;
+  tShiftTable Shifts;
+  tStructureModel Model;
+  tBestStructures BestStructures;
 };
+
+// Reads the shift and effects databases for the composition of the task and sizes the spectrum
+// arrays; returns the number of carbons. A failed step ends the run (HaltRun).
+std::uint16_t LoadReferenceData(tRun& run);
 
 // The /CALC mode: reads the structure file, calculates and prints the spectrum, ends with HaltRun.
 [[noreturn]] void RunCalculationMode(tRun& run, const std::string& structure_file);

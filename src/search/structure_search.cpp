@@ -34,6 +34,17 @@ tStructureSearch::tStructureSearch(const tTask& task, const tResidueTable& resid
   }
 }
 
+void tStructureSearch::SearchAllTopologies() {
+  for (std::size_t t = 0; t < topologies_.size(); ++t) {
+    const tTopology& topology = topologies_[t];
+    model_.WorkingStructure.Topology = Narrow<std::uint8_t>(t);
+    if (task_.WideSpread != 0 && topology.Shape == kShapeRare) continue;
+    for (std::size_t u = 0; u < topology.Nodes.size(); ++u) {
+      if (topology.StartNodes.test(u)) SearchFromStartNode(static_cast<std::uint8_t>(u));
+    }
+  }
+}
+
 void tStructureSearch::SearchFromStartNode(std::uint8_t start_node) {
   const tTopology& topology = At(topologies_, model_.WorkingStructure.Topology);
   StartNode = start_node;

@@ -27,6 +27,10 @@ class tStructureSearch {
   void SetSequenceEstimate(std::int32_t estimate) { SequenceEstimate = estimate; }
   void SetSearchStartTime(double days) { SearchStartTime = days; }
 
+  // Searches every topology of the table in catalogue order (those of Shape 2 only without
+  // WIDESPREAD) from each of its start nodes in ascending order.
+  void SearchAllTopologies();
+
   // Searches every sequence with composition entry 1 on `start_node` of the current topology
   // (the working structure's Topology). Skips the start node when the WIDESPREAD rule excludes it.
   // Returns when every candidate of the pass has been offered, or ends the run (HaltRun) when a

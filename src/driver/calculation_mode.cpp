@@ -1,0 +1,56 @@
+#include <iostream>
+
+#include "console/console.hpp"
+#include "databases/effects_database.hpp"
+#include "databases/shift_database.hpp"
+#include "driver/run.hpp"
+#include "input/structure_notation.hpp"
+#include "input/task_file.hpp"
+#include "spectrum/assignment_table.hpp"
+#include "spectrum/spectrum_calculation.hpp"
+
+namespace glycomb {
+
+std::uint16_t LoadReferenceData(tRun& run) {
+  if (!ReadShiftDatabase(run.Residues, run.Task, run.Shifts)) HaltRun();
+  if (!ReadEffectsDatabase(run.Residues, run.Task, run.Shifts)) HaltRun();
+  return SizeSpectrumArrays(run.Model, run.Task, run.Residues);
+}
+
+void RunCalculationMode(tRun& run, const std::string& structure_file) {
+  if (!ReadStructureFile(structure_file, run.Residues, run.Task, run.Topologies,
+                         run.Model.WorkingStructure)) {
+    HaltRun();
+  }
+  BuildCarbonOffsets(run.Model, run.Task, run.Residues);
+  LoadReferenceData(run);
+
+  std::string text;
+  StructureToText(run.Model.WorkingStructure, run.Topologies, run.Task, run.Residues, ScratchText,
+                  text);
+  std::cout << "The structure is: " << text << '\n'
+            << "Topology: -" << ScratchText << "-\n"
+            << '\n';
+
+  tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
+  calculator.CalculateSpectrum();
+
+  std::cout << "The calculated C13 spectrum is:\n";
+  const tAssignmentTable table = BuildAssignmentTable(run.Model, run.Task, run.Residues);
+  std::cout << '\n';
+  for (const auto& row : table) {
+    for (const std::string& cell : row) std::cout << cell;
+    std::cout << '\n';
+  }
+
+  std::cout << "\nSorted spectrum:\n";
+  SortSpectrum(run.Model.CalculatedSpectrum);
+  for (const std::int32_t shift : run.Model.CalculatedSpectrum) {
+    const std::string value = FormatTenths(shift);
+    std::cout << std::string(value.size() < 4 ? 4 - value.size() : 0, ' ') << value << "  ";
+  }
+  std::cout << "\n\n" << std::flush;
+  HaltRun();
+}
+
+}  // namespace glycomb
