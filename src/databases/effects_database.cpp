@@ -368,8 +368,9 @@ std::string EffectCode(std::uint8_t type, std::uint8_t c1_peculiarity, std::uint
 
 bool ReadEffectsDatabase(const tResidueTable& residues, const tTask& task, tShiftTable& table) {
   tDataFile file;
-  if (!OpenDataFile(file, kFileName, kFileName)) return false;
   try {
+    // The open question can end in a fatal console error too.
+    if (!OpenDataFile(file, kFileName, kFileName)) return false;
     for (unsigned i = 1; i <= task.ResidueCount; ++i) {
       const tTaskResidue& residue = At(task.Residues, i);
       const tNameRecord& record = At(residues, residue.NameIndex);

@@ -415,8 +415,9 @@ bool ReadTaskFile(const std::string& name, const tResidueTable& residues, tTask&
   const std::string file_name = ForceExtension(name, kTaskExtension);
   task.ResultFileName = OutputFileName(name, kResultExtension);
   tDataFile file;
-  if (!OpenDataFile(file, file_name, file_name)) return false;
   try {
+    // The open question can end in a fatal console error too.
+    if (!OpenDataFile(file, file_name, file_name)) return false;
     TaskReader(residues, task, file).Read();
   } catch (const EErrorStop&) {
     return false;
