@@ -722,8 +722,8 @@ def write_example(out: Path) -> None:
         "; every experimental shift is lowered by 1.0 ppm before the comparison.",
         f"CORRECTION: {s33['correction']}",
         "; Keep the 99 best structures, the most the program allows. Dozens of structures",
-        "; (branched ones, other linkage positions) fit these 30 shifts within a few hundredths",
-        "; of a ppm per carbon of each other; the published structure is kept among them, but",
+        "; (branched ones, other linkage positions) fit these 30 shifts within 0.1 ppm per",
+        "; carbon of each other; the published structure is kept among them, but",
         "; not among the first 20 (see docs/reference-data.md, Test polymers).",
         "LIMIT: 99",
     ]
