@@ -188,6 +188,16 @@ def position_class(ring: int, carbons: int, position: int) -> str:
     return "primary" if position == carbons else "chain"
 
 
+def local_configuration(rec: NameRecord, position: int):
+    """Orientation of the protons at position-1, position and position+1 of a pyranose (True
+    equatorial), None where the carbon is not one of C2..C4, whose orientations decide the
+    configuration class; for O-2 the anomeric carbon is left to the aglycone form."""
+    if rec.ring != fmt.RING_PYRANOSE:
+        return None
+    return tuple((q in rec.equatorial) if 2 <= q <= min(4, rec.carbons) else None
+                 for q in (position - 1, position, position + 1))
+
+
 def needed_descriptors(residues: list) -> list:
     """Every descriptor that a shipped O-linked residue, or the built-in phosphate, can have as
     a substituent, in a fixed order."""
@@ -246,6 +256,9 @@ class EffectBuilder:
         self.by_name = {r.rec.name: r for r in residues}
         self.rows = rows
         self.rules = rules
+        self.block_rec = {}             # class block -> the record of its first member
+        for residue in residues:
+            self.block_rec.setdefault(residue.rec.class_name, residue.rec)
         self.desc_of_row = {}
         for row in rows:
             x = self.by_name[row.x].rec
@@ -298,19 +311,30 @@ class EffectBuilder:
         cell.origin += "; axial/equatorial H-2 analogue"
         return cell
 
-    def class_mean(self, parent_ring, form, position, carbons, desc):
-        """Level 5: mean over every measured pyranose row of the same position class, aglycone
-        anomer, substituent anomer and relative configuration (then without the aglycone
-        anomer)."""
+    def class_mean(self, block, parent_ring, form, position, carbons, desc):
+        """Level 5: mean over measured pyranose rows with the substituent's anomer and relative
+        configuration. Rows whose aglycone has the same local configuration around the
+        substituted carbon (orientation of the protons at p-1, p, p+1) are preferred, first of
+        the same aglycone anomer, then of either; only without such rows does the mean widen to
+        every row of the same position class."""
         pclass = position_class(parent_ring, carbons, position)
         if parent_ring != fmt.RING_PYRANOSE or desc.type != 0:
             return None
-        for use_form in (form, None):
+        rec = self.block_rec.get(block)
+        want = local_configuration(rec, position) if rec is not None else None
+        attempts = [(form, True), (None, True), (form, False), (None, False)]
+        for use_form, local in attempts:
+            if local and want is None:
+                continue
             picked = []
             for row in self.rows:
                 y = self.by_name[row.y].rec
                 d = self.desc_of_row[row.number]
-                if (position_class(y.ring, y.carbons, row.position) == pclass
+                if local:
+                    same_place = local_configuration(y, row.position) == want
+                else:
+                    same_place = position_class(y.ring, y.carbons, row.position) == pclass
+                if (same_place
                         and (use_form is None or row.y_form == use_form)
                         and d.anomeric == desc.anomeric and d.absolute == desc.absolute
                         and d.type == 0 and row.position - 2 < len(row.delta_y)):
@@ -323,8 +347,10 @@ class EffectBuilder:
                 high = mean_tenths(p(r, r.position) for r in high_rows) if high_rows else 0
                 c1 = mean_tenths(r.c1_x for r in picked)
                 scope = f"{form}-aglycone " if use_form else ""
+                kind = "same-configuration " if local else ""
+                numbers = ",".join(str(r.number) for r in picked)
                 return Cell(c1, vector(carbons, position, alpha, low, high), "E",
-                            f"class mean of {len(picked)} {scope}{pclass} rows")
+                            f"class mean of {kind}{scope}{pclass} rows {numbers}")
         return None
 
     def rule_cell(self, parent_ring, carbons, position, desc, form, block):
@@ -334,11 +360,17 @@ class EffectBuilder:
         for rule in self.rules:
             if not rule.matches(kind, pclass, sub_type_letter(desc), anomer_letter(desc), cfg):
                 continue
-            if rule.alpha is None:  # furanoside: effects of the matching pyranoside
+            if rule.beta is None:
+                # Furanoside: the pyranoside of the same anomer and configuration gives the
+                # beta- and gamma-effects (measured rows where they exist), the rule the
+                # alpha-effect on the substituted carbon and the C1 effect.
                 base_desc = Descriptor(0, desc.anomeric, desc.absolute, 1, 1, 0)
                 base = self.class_cell(block, parent_ring, carbons, form, position, base_desc)
-                return Cell(rule.c1_effect, list(base.values), "E",
-                            f"furanoside as pyranoside ({base.origin}); C1 effect {rule.source}")
+                values = list(base.values)
+                values[position - 1] = rule.alpha
+                return Cell(rule.c1_effect, values, "E",
+                            f"furanoside: alpha-effect {rule.alpha / 10:+.1f} and C1 effect "
+                            f"{rule.source}, other carbons as the pyranoside ({base.origin})")
             return Cell(rule.c1_effect, vector(carbons, position, rule.alpha, rule.beta,
                                                rule.beta),
                         rule.status if rule.status != "M" else "U",
@@ -351,7 +383,7 @@ class EffectBuilder:
             for attempt in (
                     lambda: self.measured_cell(block, form, position, desc, carbons, True),
                     lambda: self.orientation_analogue(block, form, position, desc, carbons),
-                    lambda: self.class_mean(parent_ring, form, position, carbons, desc)):
+                    lambda: self.class_mean(block, parent_ring, form, position, carbons, desc)):
                 cell = attempt()
                 if cell is not None:
                     return cell
@@ -640,8 +672,11 @@ def write_effects(residues, builder: EffectBuilder, descriptors, sources, out: P
         ";   sheet (effects against the methyl glycoside of the aglycone, or against the free",
         ";   sugar for reducing disaccharides; C1 effect of the substituent against the free",
         ";   sugar); qualifiers after the rows say which analogy was used. 'class mean' =",
-        ";   mean alpha- and beta-effects of all measured pyranose rows of that position class,",
-        ";   substituent anomer and configuration. 'rule' = the estimate rules below.",
+        ";   mean alpha- and beta-effects of the measured pyranose rows listed, with that",
+        ";   substituent anomer and configuration: 'same-configuration' rows have an aglycone",
+        ";   with the same proton orientations at p-1, p and p+1, the others only the same",
+        ";   position class. 'rule' = the estimate rules below. 'furanoside' = the alpha-effect",
+        ";   and C1 effect of a furanoside rule, the other carbons as the pyranoside cell named.",
         ";   Measured data are excluded when flagged as non-methyl aglycone, derived aglycone",
         ";   reference or suspected referencing offset.",
         "; Estimate rules (parent, position class, substituent type+anomer, configuration):",
@@ -686,8 +721,11 @@ def write_example(out: Path) -> None:
         "; scale of the reference data (galactose C6 63.0 here, about 62.0 on that scale), so",
         "; every experimental shift is lowered by 1.0 ppm before the comparison.",
         f"CORRECTION: {s33['correction']}",
-        "; Keep the 20 best structures.",
-        "LIMIT: 20",
+        "; Keep the 99 best structures, the most the program allows. Dozens of structures",
+        "; (branched ones, other linkage positions) fit these 30 shifts within 0.1 ppm per",
+        "; carbon of each other; the published structure is kept among them, but",
+        "; not among the first 20 (see docs/reference-data.md, Test polymers).",
+        "LIMIT: 99",
     ]
     (out / "EXAMPLE.TSK").write_text("\n".join(lines) + "\n", encoding="ascii")
     s = structures["33E"]
@@ -708,6 +746,28 @@ def write_example(out: Path) -> None:
         s["record"],
     ]
     (out / "CALC.STR").write_text("\n".join(calc) + "\n", encoding="ascii")
+    f = structures["33F"]
+    calc = [
+        "; CALC33F.STR - the published structure of the de-O-acetylated S. pneumoniae serotype",
+        "; 33F capsular polysaccharide (PMC10462825), for GLYCOMB /CALC CALC33F.",
+        f";   {f['description'].split(', S. pneumoniae')[0]}",
+        "; The 33E chain with an alpha-D-Galp side chain on O-2 of its alpha-D-Galp. Notation as",
+        "; in CALC.STR. A side chain is written in brackets, followed by '-', before the residue",
+        "; that carries it; a token e]d)xYName carries the side chain at position e and the",
+        "; residue written before it in its own chain at position d. The program knows a",
+        "; branched repeating unit by the shape its catalogue uses, with the side chain before",
+        "; the first residue of the main chain, so the chain starts at the branched residue:",
+        ";   [aDGal-]-     alpha-D-Galp side chain (terminal)",
+        ";   2]3)aDGal     alpha-D-Galp, carries the side chain at O-2 and the last residue of",
+        ";                 the main chain (beta-D-Galp) at O-3",
+        ";   3)bDGalf      beta-D-Galf, carries the alpha-D-Galp at O-3",
+        ";   3)bDGlc       beta-D-Glcp, carries the beta-D-Galf at O-3",
+        ";   5)bDGalf      beta-D-Galf (E', de-O-acetylated), carries the beta-D-Glcp at O-5",
+        ";   3)bDGal       beta-D-Galp, carries the beta-D-Galf at O-3",
+        "; The record must not contain blanks; only the first data line is read.",
+        f["record"],
+    ]
+    (out / "CALC33F.STR").write_text("\n".join(calc) + "\n", encoding="ascii")
 
 
 def generate(out: Path) -> dict:

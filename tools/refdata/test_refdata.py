@@ -109,6 +109,42 @@ class ShippedData(unittest.TestCase):
         self.assertIn("CORRECTION: -10", lines)
 
 
+class EffectEstimates(unittest.TestCase):
+    """How cells without measured data of their own are estimated."""
+
+    @classmethod
+    def setUpClass(cls):
+        records = model.load_names(DATA)
+        blocks = model.load_effect_blocks(DATA)
+        cls.entry = {(name, form): model.load_entry(DATA, fmt.find_name(records, name), form,
+                                                    blocks)
+                     for name in ("Glc", "Gal") for form in "ab"}
+
+    def test_furanoside_takes_its_own_alpha_effect_and_the_pyranoside_pattern(self):
+        # beta-D-Galf on O-3 of beta-D-Glc: the measured beta-pyranoside rows give every carbon
+        # but C3; C3 gets the furanoside alpha-effect, C1 of the substituent the furanoside
+        # C1 effect (methyl beta-D-Galf minus free beta-D-Galf).
+        effects = self.entry[("Glc", "b")].effects[3]
+        furanoside = effects[Descriptor(1, 1, 0, 1, 1, 0)]
+        pyranoside = effects[Descriptor(0, 1, 0, 1, 1, 0)]
+        self.assertEqual(furanoside[1][2], 56)
+        self.assertEqual(furanoside[1][:2] + furanoside[1][3:],
+                         pyranoside[1][:2] + pyranoside[1][3:])
+        self.assertEqual(furanoside[0], 79)
+        self.assertNotEqual(pyranoside[1][2], 56)
+
+    def test_class_mean_keeps_to_aglycones_of_the_same_local_configuration(self):
+        # alpha-D-pyranosides on O-2 of alpha-D-Gal: no measured row; the estimate must come
+        # from gluco/galacto aglycones (rows 1, 3, 101: alpha-effect +3.7..+5.2), not from the
+        # manno ones with an axial O-2 (rows 64, 67, 82: +8.2..+9.3).
+        c1, values, _ = self.entry[("Gal", "a")].effects[2][Descriptor(0, 0, 0, 1, 1, 0)]
+        self.assertEqual((values[1], c1), (45, 42))
+        text = (DATA / "EFFECTS.PS").read_text(encoding="ascii")
+        gal = text.split("\n#gal\n", 1)[1].split("\n#", 1)[0]
+        line = next(l for l in gal.splitlines() if l.startswith("noaDDaS2a"))
+        self.assertIn("same-configuration a-aglycone ring2 rows 1,3,101", line)
+
+
 class Completeness(CopiedData):
     def test_removed_furanoside_lines_are_reported_missing(self):
         # Drop every beta-furanoside line of O-3 in the fur6 block: Galf-on-Galf at O-3
