@@ -101,7 +101,7 @@ class ShippedData(unittest.TestCase):
     def test_example_task_matches_the_published_33e_table(self):
         lines = [l.strip() for _, l in fmt.data_lines(
             (DATA / "EXAMPLE.TSK").read_text(encoding="ascii"))]
-        self.assertEqual(lines[0], "bDGal aDGal bDGalf bDGlc bDGalf")
+        self.assertEqual(lines[0], "?x)bDGal ?x)aDGal ?x)bDGalf ?x)bDGlc ?x)bDGalf")
         values = [int(v) for l in lines[1:6] for v in l.split()]
         self.assertEqual(len(values), 30)
         self.assertEqual(values[:6], [1061, 725, 819, 706, 768, 630])
