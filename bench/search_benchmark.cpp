@@ -1,10 +1,11 @@
 // Runs a whole search in-process, without the console driver, and reports how many candidate
 // structures it scores per second.
 //
-//   search_benchmark [data directory] [task]
+//   search_benchmark [task] [data directory]
 //
-// Defaults: the shipped reference data and its EXAMPLE task (five residues). The directory must
-// hold NAMES.PS, EFFECTS.PS, c13data/ and the task file.
+// Defaults: bench/SEARCH5.TSK (five residues, no constraints) on the shipped reference data in
+// data/. The data directory must hold NAMES.PS, EFFECTS.PS and c13data/; a relative task path
+// is taken from the directory the benchmark is started in.
 #include <unistd.h>
 
 #include <chrono>
@@ -25,8 +26,12 @@
 
 int main(int argc, char** argv) {
   using namespace glycomb;
-  const std::string directory = argc > 1 ? argv[1] : std::string(GLYCOMB_SOURCE_DIR) + "/data";
-  const std::string task_name = argc > 2 ? argv[2] : "EXAMPLE";
+  std::string task_name = argc > 1 ? argv[1] : std::string(GLYCOMB_SOURCE_DIR) + "/bench/SEARCH5";
+  const std::string directory = argc > 2 ? argv[2] : std::string(GLYCOMB_SOURCE_DIR) + "/data";
+  if (!task_name.empty() && task_name[0] != '/') {
+    char here[4096];
+    if (getcwd(here, sizeof here) != nullptr) task_name = std::string(here) + "/" + task_name;
+  }
   if (chdir(directory.c_str()) != 0) {
     std::cerr << "cannot enter " << directory << '\n';
     return 1;
