@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
+#include <set>
 #include <string>
 
 #include "console/formatting.hpp"
@@ -27,6 +29,8 @@ const char kAlxMean[] = "123.50";
 
 const std::map<std::string, tModelResidue> kResidues = {
     {"Alx", {"Alx", 6, {3, 4}, {}, false, 0}},
+    {"Hex", {"Hex", 6, {2, 3, 4, 6}, {}, false, 0}},
+    {"Gol", {"Gol", 3, {2, 3}, {}, false, 2}},
 };
 
 std::string Zeros(std::size_t count) {
@@ -81,6 +85,53 @@ TEST(SearchEnumerationTest, EqualDeviationsKeepTheFirstCandidatesInGenerationOrd
         << "expected " << expected.Scored << " in\n" << output.substr(output.rfind('\r') + 1);
     EXPECT_EQ(dir.Read("ALX.RES"),
               ModelResultFile(model, expected, c.composition, c.widespread, kAlxMean));
+  }
+}
+
+// With WIDESPREAD the alditol Gol hangs only on the phosphate, which carries one residue, at its
+// position 2. The deviations differ, but with a limit above the number of structures the table
+// keeps all of them: the result lists exactly the model's structures, ranked by deviation.
+TEST(SearchEnumerationTest, AlditolHangsOnThePhosphateInWidespreadMode) {
+  const char kComposition[] = "aDHex P cDGol";
+  tSearchModel model(ModelComposition(kComposition, kResidues), true, 99);
+  const testing::tModelResult expected = model.Run();
+  std::multiset<std::string> expected_lines;
+  for (const auto& candidate : expected.Kept) {
+    expected_lines.insert(model.Text(candidate) + "\t(" + model.Shape(candidate) + ")");
+  }
+
+  testing::TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  dir.Write("PH.TSK", std::string(kComposition) +
+                          "\n620 710 720 730 790 960 630 730 630\nWIDESPREAD\nLIMIT: 99\n");
+  const auto result = testing::RunProgram(dir.Path(), {"ph"});
+  EXPECT_NE(result.Output.find("\n" + std::to_string(expected.Scored) + " structures checked.\n"),
+            std::string::npos)
+      << result.Output;
+  const std::string report = dir.Read("PH.RES");
+  EXPECT_NE(report.find("Here are " + std::to_string(expected.Kept.size()) + " structures"),
+            std::string::npos);
+  EXPECT_TRUE(report.ends_with("Rarely-ocurring branched:\r\nskipped\r\n")) << report;
+
+  // Rank, structure and shape, mean deviation.
+  static const std::regex kEntry(R"(( ?)(\d+): ([^\t]*\t\([^)]*\))\t Dev\.: (\d+\.\d\d)\r\n)");
+  std::multiset<std::string> lines;
+  std::map<int, double> deviation_of_rank;
+  for (auto it = std::sregex_iterator(report.begin(), report.end(), kEntry);
+       it != std::sregex_iterator(); ++it) {
+    const int rank = std::stoi((*it)[2]);
+    EXPECT_EQ((*it)[1].length(), rank <= 9 ? 1u : 0u) << rank;
+    lines.insert((*it)[3]);
+    EXPECT_TRUE(deviation_of_rank.emplace(rank, std::stod((*it)[4])).second) << rank;
+  }
+  EXPECT_EQ(lines, expected_lines);
+  // Ranks 1..N over the whole table, whatever the section, in the order of the deviations.
+  int rank = 0;
+  double previous = 0;
+  for (const auto& [r, deviation] : deviation_of_rank) {
+    EXPECT_EQ(r, ++rank);
+    EXPECT_GE(deviation, previous) << r;
+    previous = deviation;
   }
 }
 

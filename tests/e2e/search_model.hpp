@@ -23,7 +23,11 @@ struct tModelResidue {
   std::vector<int> NPositions;  // N-substitutable positions, ascending
   bool NLinked = false;
   int RingKind = 0;  // 0 pyranose, 1 furanose, 2 alditol, 3 non-sugar
+  int C1Peculiarity = 0;
+  bool Phosphate = false;  // the built-in "P"
 };
+
+inline const tModelResidue kModelPhosphate = {"P", 0, {2}, {}, false, 0, 3, true};
 
 // One composition entry: anomeric 0 a, 1 b, 2 none, 3 unknown; absolute 0 D, 1 L, 2 unknown;
 // constraints 2..9, 0 for none, 255 for any.
@@ -35,7 +39,7 @@ struct tModelEntry {
   int Subst2 = 255;
 };
 
-// Reads a composition line such as "a?Alx 4?)bDAlx" over the residue types in `known`.
+// Reads a composition line such as "a?Alx 4?)bDAlx P" over the residue types in `known`.
 inline std::vector<tModelEntry> ModelComposition(const std::string& line,
                                                  const std::map<std::string, tModelResidue>& known) {
   const std::map<char, int> anomeric = {{'a', 0}, {'b', 1}, {'c', 2}, {'?', 3}};
@@ -49,6 +53,10 @@ inline std::vector<tModelEntry> ModelComposition(const std::string& line,
     std::string token = line.substr(start, end - start);
     start = end + 1;
     tModelEntry entry;
+    if (token == "P") {
+      entries.push_back({kModelPhosphate, 2, 1, 255, 0});
+      continue;
+    }
     if (token.size() > 3 && token[2] == ')') {
       entry.Subst1 = constraint(token[0]);
       entry.Subst2 = constraint(token[1]);
@@ -166,6 +174,12 @@ class tSearchModel {
           nodes_[links.SecondChild].Entry < nodes_[links.FirstChild].Entry) {
         return false;
       }
+      // In WIDESPREAD mode an alditol hangs on a phosphate.
+      const tModelResidue& residue = Of(nodes_[i].Entry);
+      if (widespread_ && residue.RingKind == 2 && residue.C1Peculiarity != 3 &&
+          !Of(nodes_[links.Parent].Entry).Phosphate) {
+        return false;
+      }
     }
     return true;
   }
@@ -193,7 +207,7 @@ class tSearchModel {
     if (node == n_) return Configure(0);
     tModelNode& e = nodes_[node];
     const tTopologyNode& links = Links(node);
-    const int highest = Of(e.Entry).Carbons;
+    const tModelResidue& residue = Of(e.Entry);
     if (links.ChildCount == 0) {
       e.Subst1 = e.Subst2 = 0;
       if (Allowed(node, 0, 0)) Link(node + 1);
@@ -201,15 +215,15 @@ class tSearchModel {
     }
     if (links.ChildCount == 1) {
       e.Subst2 = 0;
-      for (int p = 2; p <= highest; ++p) {
+      for (int p = 2; p <= (residue.Phosphate ? 2 : residue.Carbons); ++p) {
         if (!Suits(p, node, links.FirstChild) || !Allowed(node, p, 0)) continue;
         e.Subst1 = p;
         Link(node + 1);
       }
       return;
     }
-    for (int p1 = 2; p1 <= highest; ++p1) {
-      for (int p2 = 2; p2 <= highest; ++p2) {
+    for (int p1 = 2; p1 <= residue.Carbons; ++p1) {
+      for (int p2 = 2; p2 <= residue.Carbons; ++p2) {
         if (p1 == p2 || !Suits(p1, node, links.FirstChild) || !Suits(p2, node, links.SecondChild) ||
             !Allowed(node, p1, p2)) {
           continue;
@@ -260,6 +274,7 @@ class tSearchModel {
 
   std::string Token(const tModelNode& node) const {
     const tModelResidue& residue = Of(node.Entry);
+    if (residue.Phosphate) return "P-";
     std::string token = std::string(node.Absolute == 0 ? "D" : "L") + residue.Name + "-";
     if (residue.RingKind <= 1) token = (node.Anomeric == 0 ? "a" : "b") + token;
     if (node.Subst1 != 0) token = std::to_string(node.Subst1) + ")" + token;
