@@ -1,14 +1,18 @@
 // A model of the search, written from the rules of the enumeration and independent of the
-// program's own search code, for data sets in which every candidate gets the same deviation. Then
-// the program must keep the first `Limit` candidates that are not duplicates of kept ones, in
-// generation order, and score every candidate that is not such a duplicate. Only the topology
-// catalogue (which has tests of its own) is taken from the program.
+// program's own search code. It knows no deviations, so it predicts the program's choice where
+// the deviations cannot matter: when every candidate gets the same deviation, the program keeps
+// the first `Limit` candidates that are not duplicates of kept ones, in generation order; when
+// the limit exceeds the number of candidates, it keeps every one that is not a duplicate. Either
+// way it scores every candidate that is not such a duplicate. Only the topology catalogue (which
+// has tests of its own) is taken from the program.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "topology/topology_catalogue.hpp"
