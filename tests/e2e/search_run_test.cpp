@@ -1,0 +1,318 @@
+// The search end to end on the test data set: console output, result files worked out by hand,
+// and what happens to an existing or unwritable result file.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/test_reference_data.hpp"
+#include "support/program_runner.hpp"
+#include "support/temp_dir.hpp"
+
+namespace glycomb {
+namespace {
+
+using testing::ProgramSession;
+using testing::RunProgram;
+using testing::TempDir;
+
+const char kBanner[] =
+    "GLYCOMB v 3.03\n"
+    "Structure elucidation of regular polysaccharides from their 13C NMR spectra\n"
+    "\n"
+    "Reading task and databases...\n";
+const char kPressAnyKey[] = "Press any key to return to Windows\n";
+const char kWrittenInto[] = "\nThe calculation result was written into TASK.RES\n";
+
+// The elapsed time varies; its format does not: h:m:s.hundredths and 33 spaces. Replaces the
+// time by "T" when the format holds.
+std::string MaskElapsedTime(std::string output) {
+  const std::string head = "Elapsed time is ";
+  const std::size_t at = output.find(head);
+  if (at == std::string::npos) return output;
+  std::size_t end = at + head.size();
+  const auto number = [&](std::size_t most) {
+    std::size_t count = 0;
+    while (end < output.size() && output[end] >= '0' && output[end] <= '9' && count < most) {
+      ++end;
+      ++count;
+    }
+    return count > 0;
+  };
+  const auto mark = [&](char c) { return end < output.size() && output[end++] == c; };
+  if (number(5) && mark(':') && number(2) && mark(':') && number(2) && mark('.') && number(3) &&
+      output.compare(end, 34, std::string(33, ' ') + "\n") == 0) {
+    output.replace(at + head.size(), end - at - head.size(), "T");
+  }
+  return output;
+}
+
+std::string Progress(int sequence, const char* percent) {
+  return "Sequence now: " + std::to_string(sequence) + " (" + percent +
+         "%), time left: 0hr 0min           \r";
+}
+
+// Console output of a search from the estimate to the number of structures checked.
+std::string SearchLines(const std::string& estimate, const std::string& progress,
+                        const std::string& checked) {
+  return "Pressing Ctrl-Break cancels the calculation\n"
+         "The top estimation for the number of sequences is " +
+         estimate + "\n" + progress + "Elapsed time is T" + std::string(33, ' ') + "\n" +
+         checked + " structures checked.\n";
+}
+
+std::string CrLfLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class SearchRunTest : public ::testing::Test {
+ protected:
+  SearchRunTest() { testing::WriteTestReferenceData(dir_); }
+
+  testing::tRunResult Search(const std::string& task, const std::string& keys = "") {
+    dir_.Write("TASK.TSK", task);
+    return RunProgram(dir_.Path(), {"task"}, keys);
+  }
+  bool ResultExists() const { return std::filesystem::exists(dir_ / "TASK.RES"); }
+
+  TempDir dir_;
+};
+
+// One alpha Hex carrying itself at 2, 3, 4 or 6 (topology -x0-), in that order:
+//   2: terminal 930 720 740 710 720 620 + noaDDaS2 (0 +80 -10 0 0 0), C1 +40 from its own C1
+//      effect, C5 +5 (alpha ring code 0): 970 800 730 710 725 620
+//   3: the one-substituent set aS(2O,2A,DD,N)3 as it stands, C1 +65: 995 705 825 700 720 615
+//   4: 960 720 730 780 715 620 (the one-residue /CALC case)
+//   6: terminal + noaDDaS6 (0 0 0 0 -15 +65), C1 +20, C5 +5: 950 720 740 710 710 685
+// Against the sorted experimental 620 710 720 730 790 960 the sorted spectra deviate by
+//   2: 0+0+5+0+10+10 = 25, mean 25/60 = 0.4167 -> 0.42
+//   3: 615 700 705 720 825 995: 5+10+15+10+35+35 = 110, 1.833 -> 1.83
+//   4: 620 715 720 730 780 960: 0+5+0+0+10+0 = 15, 0.25
+//   6: 685 710 710 720 740 950: 65+0+10+10+50+10 = 145, 2.417 -> 2.42
+// Limit 3: 2, 3 and 4 fill the table, 6 is not better than the worst (3) and is dropped.
+// Limit 1: 2 is kept, 3 is not better, 4 replaces 2, 6 is not better.
+TEST_F(SearchRunTest, OneResidueTaskWorkedOutByHand) {
+  const struct {
+    const char* limit;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"LIMIT: 3",
+       {"Here are 3 structures that match the spectrum the best:", "", "Linear:",
+        " 1: -4)aDHex--\t(x)\t Dev.: 0.25", " 2: -2)aDHex--\t(x)\t Dev.: 0.42",
+        " 3: -3)aDHex--\t(x)\t Dev.: 1.83"}},
+      {"limit: 1",
+       {"Here is 1 structure that match the spectrum the best:", "", "Linear:",
+        " 1: -4)aDHex--\t(x)\t Dev.: 0.25"}},
+  };
+  for (const auto& c : cases) {
+    const auto result =
+        Search(std::string("; one residue\n  aDHex \n960 620 790\n710 730 720\n") + c.limit + "\n");
+    EXPECT_EQ(MaskElapsedTime(result.Output),
+              kBanner + SearchLines("1", Progress(1, "0.00"), "4") + kWrittenInto + kPressAnyKey);
+    EXPECT_EQ(result.ExitCode, 0);
+    std::vector<std::string> lines = {"The monomeric composition and constraints are:", "aDHex",
+                                      ""};
+    lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+    lines.insert(lines.end(),
+                 {"Widespread branched:", "absent", "Rarely-ocurring branched:", "absent"});
+    EXPECT_EQ(dir_.Read("TASK.RES"), CrLfLines(lines)) << c.limit;
+    std::filesystem::remove(dir_ / "TASK.RES");
+  }
+}
+
+// An alpha Gan and the N-linked Acy. Acy can carry nothing, so only topology -[x1]=x0- with the
+// Gan on node 0 yields structures: the Gan carries itself at 3, 4 or 6 and the Acy at 2 (its only
+// N-substitutable position). The lower position holds the N-linked Acy, so each is the terminal
+// 920 510 690 700 720 620 with the N-link (C2 -30, C1 and C3 +10) = 930 480 700 700 720 620,
+// then the effect of the Gan on itself, its C1 effect on its own C1 and C5 +5 (alpha ring
+// code 4); Acy stays 1750 95:
+//   3: nnaDDaS3 (0 -10 +90 0 0 0), C1 +60: 990 470 790 700 725 620
+//   4: nnaDDaS4 of #Gan, which replaces the one of #gal (0 0 -10 +80 -10 0), C1 +50:
+//      980 480 690 780 715 620
+//   6: nnaDDaS6 (0 0 0 0 -20 +70), C1 +30: 960 480 700 700 705 690
+// Sorted with the Acy against the experimental 95 480 690 700 700 705 960 1760:
+//   3: 95 470 620 700 725 790 990 1750: 0+10+70+0+25+85+30+10 = 230
+//   4: 95 480 620 690 715 780 980 1750: 0+0+70+10+15+75+20+10 = 200, mean 200/80 = 2.50
+//   6: 95 480 690 700 700 705 960 1750: 10, mean 0.125 -> 0.13 (half away from zero)
+// Limit 2: 3 and 4 fill the table and 6 replaces the worst, 3.
+// Sequences: with WIDESPREAD the non-sugar Acy may stand on no node with children, which leaves
+// one, whether the Acy is placed by the enumeration or, as the first entry, on the start node;
+// without it the linear topology and the Acy on node 0 give two more, without structures.
+// Topologies of shape 2 do not exist for two residues: "skipped" with WIDESPREAD, else "absent".
+TEST_F(SearchRunTest, TwoResidueTaskWorkedOutByHand) {
+  const struct {
+    const char* composition;
+    const char* option;
+    std::string progress;
+    const char* rare;
+  } cases[] = {
+      {"aDGan cDAcy", "WIDESPREAD\n", Progress(1, "0.00"), "skipped"},
+      {"cDAcy aDGan", "WIDESPREAD\n", Progress(1, "0.00"), "skipped"},
+      {"aDGan cDAcy", "", Progress(1, "0.00") + Progress(2, "33.33") + Progress(3, "66.67"),
+       "absent"},
+      {"cDAcy aDGan", "", Progress(1, "0.00") + Progress(2, "33.33") + Progress(3, "66.67"),
+       "absent"},
+  };
+  for (const auto& c : cases) {
+    const auto result =
+        Search(std::string(c.composition) + "\n1760 95 480 690 700 700 705 960\n" + c.option +
+               "Limit: 2\n");
+    EXPECT_EQ(MaskElapsedTime(result.Output),
+              kBanner + SearchLines("3", c.progress, "3") + kWrittenInto + kPressAnyKey);
+    EXPECT_EQ(dir_.Read("TASK.RES"),
+              CrLfLines({"The monomeric composition and constraints are:", c.composition, "",
+                         "Here are 2 structures that match the spectrum the best:", "", "Linear:",
+                         "absent", "Widespread branched:",
+                         " 1: -[DAcy-]=2]6)aDGan--\t([x]x)\t Dev.: 0.13",
+                         " 2: -[DAcy-]=2]4)aDGan--\t([x]x)\t Dev.: 2.50",
+                         "Rarely-ocurring branched:", c.rare}))
+        << c.composition << " " << c.option;
+    std::filesystem::remove(dir_ / "TASK.RES");
+  }
+}
+
+// A residue that may carry nothing cannot carry itself: no structure at all.
+TEST_F(SearchRunTest, TaskWithoutStructuresReportsNone) {
+  for (const char* option : {"", "WIDESPREAD\n"}) {
+    const auto result = Search(std::string("xx)aDHex\n620 710 720 730 790 960\n") + option);
+    EXPECT_EQ(MaskElapsedTime(result.Output),
+              kBanner + SearchLines("1", Progress(1, "0.00"), "0") + kWrittenInto + kPressAnyKey);
+    EXPECT_EQ(dir_.Read("TASK.RES"),
+              CrLfLines({"The monomeric composition and constraints are:", "xx)aDHex", "",
+                         "Here are 0 structures that match the spectrum the best:", "", "Linear:",
+                         "absent", "Widespread branched:", "absent", "Rarely-ocurring branched:",
+                         *option != 0 ? "skipped" : "absent"}));
+    std::filesystem::remove(dir_ / "TASK.RES");
+  }
+}
+
+const char kOneResidueTask[] = "aDHex\n620 710 720 730 790 960\nLIMIT: 1\n";
+const char kOneResidueReport[] =
+    "The monomeric composition and constraints are:\r\naDHex\r\n\r\n"
+    "Here is 1 structure that match the spectrum the best:\r\n\r\n"
+    "Linear:\r\n 1: -4)aDHex--\t(x)\t Dev.: 0.25\r\n"
+    "Widespread branched:\r\nabsent\r\nRarely-ocurring branched:\r\nabsent\r\n";
+const char kQuestion[] = "\nThe file TASK.RES already exists. Overwrite or append (O/A)?";
+
+TEST_F(SearchRunTest, ExistingResultFileIsAppendedToOrOverwritten) {
+  const std::string old_report = "An older report\r\n";
+  const struct {
+    const char* keys;
+    const char* echo;
+    std::string expected;
+  } cases[] = {
+      {"a", "A", old_report + "\r\n" + std::string(30, '-') + "\r\n" + kOneResidueReport},
+      {"qo", "O", kOneResidueReport},  // q answers nothing
+  };
+  for (const auto& c : cases) {
+    dir_.Write("TASK.RES", old_report);
+    const auto result = Search(kOneResidueTask, c.keys);
+    EXPECT_EQ(MaskElapsedTime(result.Output),
+              kBanner + SearchLines("1", Progress(1, "0.00"), "4") + kQuestion + c.echo + "\n" +
+                  kWrittenInto + kPressAnyKey);
+    EXPECT_EQ(dir_.Read("TASK.RES"), c.expected) << c.keys;
+  }
+}
+
+TEST_F(SearchRunTest, StopRequestDuringTheOverwriteQuestionWritesNothing) {
+  dir_.Write("TASK.TSK", kOneResidueTask);
+  dir_.Write("TASK.RES", "An older report\r\n");
+  ProgramSession session(dir_.Path(), {"task"}, ProgramSession::Mode::kPipe);
+  ASSERT_TRUE(session.WaitFor(kQuestion));
+  session.Signal(SIGINT);
+  ASSERT_TRUE(session.WaitFor(kPressAnyKey)) << session.Output();
+  session.CloseInput();
+  EXPECT_EQ(session.Wait(), 0);
+  EXPECT_TRUE(session.Output().ends_with(std::string(kQuestion) +
+                                         "\nThe calculation is terminated by user\n" +
+                                         kPressAnyKey))
+      << session.Output();
+  EXPECT_EQ(dir_.Read("TASK.RES"), "An older report\r\n");
+}
+
+// Retry asks the overwrite question again; abort ends the run without a result.
+TEST_F(SearchRunTest, ResultFileThatCannotBeOpenedIsOfferedForRetry) {
+  std::filesystem::create_directory(dir_ / "TASK.RES");
+  const auto result = Search(kOneResidueTask, "oraa");
+  const std::string refused = "\nCould not open TASK.RES for writing: is a directory\nRetry or Abort?";
+  EXPECT_EQ(MaskElapsedTime(result.Output),
+            kBanner + SearchLines("1", Progress(1, "0.00"), "4") + kQuestion + "O\n" + refused +
+                "R\n" + kQuestion + "A\n" + refused + "A\n" + kPressAnyKey);
+  EXPECT_EQ(result.ExitCode, 0);
+}
+
+// Every line that cannot be written is asked for: retry writes it again, abort drops it and the
+// report goes on with the next line.
+TEST_F(SearchRunTest, LinesThatCannotBeWrittenAreRetriedOrDropped) {
+  std::filesystem::create_symlink("/dev/full", dir_ / "TASK.RES");
+  const std::string report = kOneResidueReport;
+  std::size_t lines = 0;
+  for (std::size_t at = report.find("\r\n"); at != std::string::npos; at = report.find("\r\n", at + 1)) {
+    ++lines;
+  }
+  const auto result = Search(kOneResidueTask, "o" + std::string("ra") + std::string(lines - 1, 'a'));
+  const std::string refused = "\nCould not write to TASK.RES: insufficient disk space\nRetry or Abort?";
+  std::string questions = refused + "R\n";
+  for (std::size_t i = 0; i < lines; ++i) questions += refused + "A\n";
+  EXPECT_EQ(MaskElapsedTime(result.Output), kBanner + SearchLines("1", Progress(1, "0.00"), "4") +
+                                                kQuestion + "O\n" + questions + kWrittenInto +
+                                                kPressAnyKey);
+}
+
+// The estimate is (n - 1)! times the start nodes of the searched topologies (all, or with
+// WIDESPREAD those of shapes 0 and 1), in the short form: 195840 / 1024 = 191.25, which is
+// 191.3 at four significant digits; 3412080 / 1048576 = 3.2540 at five; 66971520 / 1048576 =
+// 63.869. A stop request then ends the longer searches. The spectrum is that of the alpha Alx,
+// so that no deviation comes near the 16-bit limit.
+TEST_F(SearchRunTest, EstimateForEveryResidueCount) {
+  const struct {
+    int residues;
+    const char* all;
+    const char* widespread;
+  } cases[] = {
+      {1, "1", "1"},          {2, "3", "3"},          {3, "14", "14"},
+      {4, "108", "66"},       {5, "1056", "384"},     {6, "13.13K", "2640"},
+      {7, "191.30K", "20.39K"}, {8, "3.25M", "182.10K"}, {9, "63.87M", "1.77M"},
+  };
+  for (const auto& c : cases) {
+    for (const bool widespread : {false, true}) {
+      std::string composition = "aDAlx", spectrum = "1500 1200 1300 1400 1305 702";
+      for (int i = 1; i < c.residues; ++i) {
+        composition += " aDAlx";
+        spectrum += " 1500 1200 1300 1400 1305 702";
+      }
+      dir_.Write("TASK.TSK",
+                 composition + "\n" + spectrum + "\n" + (widespread ? "WIDESPREAD\n" : ""));
+      ProgramSession session(dir_.Path(), {"task"}, ProgramSession::Mode::kPipe);
+      const std::string estimate = std::string("The top estimation for the number of sequences is ") +
+                                   (widespread ? c.widespread : c.all) + "\nSequence now: 1 (";
+      EXPECT_TRUE(session.WaitFor(estimate)) << session.Output();
+      session.Signal(SIGINT);
+      EXPECT_TRUE(session.WaitFor(kPressAnyKey));
+      session.CloseInput();
+      EXPECT_EQ(session.Wait(), 0);
+      std::filesystem::remove(dir_ / "TASK.RES");
+    }
+  }
+}
+
+// A beta Hex carrying itself at 2 needs noaDDbS2, which the data set lacks.
+TEST_F(SearchRunTest, MissingEffectEndsTheRunWithoutResult) {
+  const auto result = Search("bDHex\n620 710 720 730 790 960\n");
+  EXPECT_EQ(MaskElapsedTime(result.Output),
+            std::string(kBanner) +
+                "Pressing Ctrl-Break cancels the calculation\n"
+                "The top estimation for the number of sequences is 1\n" +
+                Progress(1, "0.00") +
+                "\nCould not find the noaDDbS2 effect for #Hex or its ancestors\nCan't continue\n\n" +
+                kPressAnyKey);
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_FALSE(ResultExists());
+}
+
+}  // namespace
+}  // namespace glycomb

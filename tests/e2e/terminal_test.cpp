@@ -1,0 +1,96 @@
+// The search on a terminal, as a user sees it: the progress line redrawn in place, one key
+// without Enter for a question, and Ctrl-C during a long search. The terminal turns each line
+// feed into CR LF.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "e2e/test_reference_data.hpp"
+#include "support/program_runner.hpp"
+#include "support/temp_dir.hpp"
+
+namespace glycomb {
+namespace {
+
+using testing::ProgramSession;
+using testing::TempDir;
+
+const char kPressAnyKey[] = "Press any key to return to Windows\r\n";
+
+std::string Zeros(std::size_t count) {
+  std::string text = "0";
+  for (std::size_t i = 1; i < count; ++i) text += " 0";
+  return text;
+}
+
+TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
+  TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  dir.Write("TASK.TSK", "a?Alx ?DAlx 4?)bDAlx\n" + Zeros(18) + "\n");
+  dir.Write("TASK.RES", "An older report\r\n");
+  ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal);
+  ASSERT_TRUE(session.WaitFor("Overwrite or append (O/A)?")) << session.Output();
+  session.Send("o");
+  ASSERT_TRUE(session.WaitFor(kPressAnyKey)) << session.Output();
+  session.Send("x");
+  ASSERT_TRUE(session.EndsWithin(std::chrono::seconds(10)));
+  EXPECT_EQ(session.ExitCode(), 0);
+
+  const std::string& output = session.Output();
+  const std::string estimate = "The top estimation for the number of sequences is 14\r\n";
+  const std::size_t from = output.find(estimate);
+  const std::size_t to = output.find("Elapsed time is ");
+  ASSERT_NE(from, std::string::npos) << output;
+  ASSERT_NE(to, std::string::npos) << output;
+  // Fourteen progress lines, each ended by a carriage return alone, so that each overwrites the
+  // one before; the elapsed-time line overwrites the last.
+  const std::string progress = output.substr(from + estimate.size(), to - from - estimate.size());
+  EXPECT_EQ(progress.find('\n'), std::string::npos) << progress;
+  EXPECT_TRUE(progress.ends_with('\r'));
+  int sequence = 0;
+  for (std::size_t start = 0, end; (end = progress.find('\r', start)) != std::string::npos;
+       start = end + 1) {
+    const std::string line = progress.substr(start, end - start);
+    EXPECT_TRUE(line.starts_with("Sequence now: " + std::to_string(++sequence) + " (")) << line;
+    EXPECT_TRUE(line.ends_with("%), time left: 0hr 0min" + std::string(11, ' '))) << line;
+  }
+  EXPECT_EQ(sequence, 14);
+  EXPECT_TRUE(output.ends_with(
+      " structures checked.\r\n\r\nThe file TASK.RES already exists. Overwrite or append (O/A)?O\r\n"
+      "\r\nThe calculation result was written into TASK.RES\r\n" +
+      std::string(kPressAnyKey)))
+      << output;
+  EXPECT_TRUE(dir.Read("TASK.RES")
+                  .starts_with("The monomeric composition and constraints are:\r\n"
+                               "a?Alx ?DAlx 4?)bDAlx\r\n\r\nHere are 20 structures"));
+}
+
+// Six residues with open configurations: about a thousand structures per sequence and 13440
+// sequences estimated, far more than the test waits for. 13440 / 1024 = 13.125 is written 13.13K.
+TEST(TerminalTest, CtrlCEndsALongSearchAfterTheCurrentSequence) {
+  TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  dir.Write("TASK.TSK", "??Alx ?DAlx ?DAlx aDAlx aDAlx aDAlx\n" + Zeros(36) + "\n");
+  ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal);
+  ASSERT_TRUE(session.WaitFor("The top estimation for the number of sequences is 13.13K\r\n"))
+      << session.Output();
+  ASSERT_TRUE(session.WaitFor("Sequence now: 20 (")) << session.Output();
+  session.Send("\x03");  // Ctrl-C: the terminal sends SIGINT
+  ASSERT_TRUE(session.WaitFor(kPressAnyKey, std::chrono::seconds(60))) << session.Output();
+  const std::string stopped = "\r\nThe calculation is terminated by user\r\n";
+  const std::string& output = session.Output();
+  EXPECT_TRUE(output.ends_with(stopped + kPressAnyKey)) << output;
+  // No sequence was begun after the stop request, and the search did not come to its end.
+  EXPECT_EQ(output.find("Sequence now:", output.find(stopped)), std::string::npos);
+  EXPECT_EQ(output.find("Elapsed time is"), std::string::npos);
+
+  EXPECT_FALSE(session.EndsWithin(std::chrono::milliseconds(200)));
+  session.Send("k");
+  ASSERT_TRUE(session.EndsWithin(std::chrono::seconds(10)));
+  EXPECT_EQ(session.ExitCode(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "TASK.RES"));
+}
+
+}  // namespace
+}  // namespace glycomb
