@@ -1,7 +1,6 @@
 #include "console/console.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -95,17 +94,6 @@ TEST(FatalErrorTest, PrintsTheBlockAndRaises) {
   ShowWarning("careful");
   EXPECT_EQ(GetCapturedStdout(),
             "\nNAMES.PS contains no data\nCan't continue\n\nWarning: careful\n");
-}
-
-TEST(ScanCodeTest, LettersMapToTheirKeys) {
-  EXPECT_EQ(ScanCodeOf('r'), kScanR);
-  EXPECT_EQ(ScanCodeOf('R'), kScanR);
-  EXPECT_EQ(ScanCodeOf('o'), kScanO);
-  EXPECT_EQ(ScanCodeOf('A'), kScanA);
-  EXPECT_EQ(ScanCodeOf('q'), 16);
-  EXPECT_EQ(ScanCodeOf('m'), 50);
-  EXPECT_EQ(ScanCodeOf('1'), 0);
-  EXPECT_EQ(ScanCodeOf('\n'), 0);
 }
 
 }  // namespace

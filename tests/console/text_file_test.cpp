@@ -39,57 +39,6 @@ TEST(InputTextFileTest, LineEndsOfEveryKind) {
   }
 }
 
-TEST(InputTextFileTest, RewindStartsAgain) {
-  TempDir dir;
-  dir.Write("f.txt", "one\ntwo\n");
-  InputTextFile file;
-  ASSERT_FALSE(file.Open(dir / "f.txt").has_value());
-  std::string line;
-  ASSERT_TRUE(file.ReadLine(line));
-  ASSERT_TRUE(file.ReadLine(line));
-  EXPECT_EQ(line, "two");
-  ASSERT_FALSE(file.Rewind().has_value());
-  ASSERT_TRUE(file.ReadLine(line));
-  EXPECT_EQ(line, "one");
-}
-
-TEST(InputTextFileTest, ErrorsComeBackAsCodes) {
-  TempDir dir;
-  InputTextFile file;
-  const auto missing = file.Open(dir / "absent.txt");
-  ASSERT_TRUE(missing.has_value());
-  EXPECT_EQ(IoErrorText(*missing), "file not found");
-  // A directory opens but cannot be read.
-  ASSERT_FALSE(file.Open(dir.Path()).has_value());
-  std::string line;
-  try {
-    file.ReadLine(line);
-    ADD_FAILURE() << "no read error";
-  } catch (const EFileError& error) {
-    EXPECT_EQ(IoErrorText(error.Error), "is a directory");
-  }
-}
-
-TEST(OutputTextFileTest, CreateAppendAndDiskFull) {
-  TempDir dir;
-  OutputTextFile out;
-  ASSERT_FALSE(out.Create(dir / "R.RES").has_value());
-  ASSERT_FALSE(out.WriteLine("first").has_value());
-  ASSERT_FALSE(out.Close().has_value());
-  ASSERT_FALSE(out.Append(dir / "R.RES").has_value());
-  ASSERT_FALSE(out.WriteLine("second").has_value());
-  ASSERT_FALSE(out.Close().has_value());
-  EXPECT_EQ(dir.Read("R.RES"), "first\r\nsecond\r\n");
-  ASSERT_FALSE(out.Create(dir / "R.RES").has_value());
-  ASSERT_FALSE(out.Close().has_value());
-  EXPECT_EQ(dir.Read("R.RES"), "");
-
-  ASSERT_FALSE(out.Append("/dev/full").has_value());
-  const auto full = out.WriteLine("x");
-  ASSERT_TRUE(full.has_value());
-  EXPECT_EQ(IoErrorText(*full), "insufficient disk space");
-}
-
 TEST(FindFileNoCaseTest, MatchesEachComponentWithoutRegardToCase) {
   TempDir dir;
   dir.Write("NAMES.PS", "x");

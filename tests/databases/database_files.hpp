@@ -1,9 +1,8 @@
-// Helpers of the database tests: a working directory with a NAMES.PS of test residues, tasks,
-// data lines in the fixed columns of the database files, and key input from a pipe.
+// Helpers of the database tests: a working directory with a NAMES.PS of test residues, tasks, and
+// data lines in the fixed columns of the database files.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "console/console.hpp"
 #include "databases/names_database.hpp"
 #include "databases/shift_table.hpp"
 #include "input/task.hpp"
-#include "support/temp_dir.hpp"
+#include "support/fixtures.hpp"
+#include "support/key_input.hpp"
 
 namespace glycomb::testing {
 
@@ -68,39 +67,10 @@ inline std::string WithColumns(std::string line, std::size_t column, const std::
   return line.replace(column - 1, text.size(), text);
 }
 
-// What FatalError prints.
-inline std::string Fatal(const std::string& message) {
-  std::string text(1, '\n');
-  text += message;
-  text += "\nCan't continue\n\n";
-  return text;
-}
-
-// Feeds the console's key input from a pipe holding `keys`, then end of input.
-class KeyInput {
- public:
-  explicit KeyInput(const std::string& keys) {
-    EXPECT_EQ(pipe(fds_), 0);
-    EXPECT_EQ(write(fds_[1], keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-    close(fds_[1]);
-    SetConsoleInput(fds_[0]);
-  }
-  ~KeyInput() {
-    SetConsoleInput(STDIN_FILENO);
-    close(fds_[0]);
-  }
-
- private:
-  int fds_[2];
-};
-
 // A temporary working directory holding NAMES.PS, with its residue table read.
 class DatabaseDir {
  public:
-  DatabaseDir() : cwd_(dir_.Path()) {
-    dir_.Write("NAMES.PS", kTestNames);
-    EXPECT_TRUE(ReadNamesDatabase(residues_));
-  }
+  DatabaseDir() : residues_(ReadNames(dir_, kTestNames)), cwd_(dir_.Path()) {}
   void Write(const std::string& name, const std::string& content) const {
     dir_.Write(name, content);
   }
@@ -126,16 +96,15 @@ class DatabaseDir {
   template <class Reader>
   bool Run(Reader reader, const tTask& task, tShiftTable& table, std::string& output) const {
     KeyInput keys("");
-    ::testing::internal::CaptureStdout();
-    const bool read = reader(residues_, task, table);
-    output = ::testing::internal::GetCapturedStdout();
+    bool read = false;
+    output = Captured([&] { read = reader(residues_, task, table); });
     return read;
   }
 
  private:
   TempDir dir_;
-  ScopedWorkingDirectory cwd_;
   tResidueTable residues_;
+  ScopedWorkingDirectory cwd_;
 };
 
 }  // namespace glycomb::testing

@@ -3,22 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "console/console.hpp"
-#include "databases/database_files.hpp"
+#include "support/fixtures.hpp"
 
 namespace glycomb {
 namespace {
-
-TEST(DescriptorCellTest, NumbersTheCellsInIndexOrderWithTypeOutermost) {
-  unsigned expected = 0;
-  for (unsigned type = 0; type < kTypeCount; ++type)
-    for (unsigned anomeric = 0; anomeric < kAnomericCount; ++anomeric)
-      for (unsigned absolute = 0; absolute < kAbsoluteCount; ++absolute)
-        for (unsigned proton = 0; proton < kC2ProtonCount; ++proton)
-          for (unsigned group = 0; group < kC2GroupCount; ++group)
-            for (unsigned c1 = 0; c1 < kC1PeculiarityCount; ++c1)
-              ASSERT_EQ(DescriptorCell(type, anomeric, absolute, proton, group, c1), expected++);
-  EXPECT_EQ(expected, kDescriptorCells);
-}
 
 TEST(SubstitutionCodeTest, PairsAreNumberedByHigherThenLowerPosition) {
   unsigned expected = 0;
@@ -47,9 +35,8 @@ TEST(SubstitutionCodeTest, InconsistentPatternsAreInternalErrors) {
       {0, 4, "Internal error SC4: Monosubstitution should be indicated in the first parameter"},
   };
   for (const auto& c : cases) {
-    ::testing::internal::CaptureStdout();
-    EXPECT_THROW(SubstitutionCode(c.first, c.second), EErrorStop);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), testing::Fatal(c.message));
+    EXPECT_EQ(testing::Captured([&] { EXPECT_THROW(SubstitutionCode(c.first, c.second), EErrorStop); }),
+              testing::Fatal(c.message));
   }
 }
 

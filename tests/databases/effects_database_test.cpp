@@ -71,7 +71,10 @@ TEST(EffectsDatabaseTest, ClassBlockFillsTheOSubstitutablePositionsOfEachForm) {
       EffectLine("noa DaS3", 'a', 6, {1, 1, 1, 1, 1, 1}) + "\n" +
       EffectLine("noa DaS3", 'b', 7, {1, 1, 1, 1, 1, 1}) + "\n" +
       EffectLine("noa DaQ3", 'b', 7, {1, 1, 1, 1, 1, 1}) + "\n" +  // checked for beta only
-      EffectLine("noa DaS5", ' ', 8, {1, 1, 1, 1, 1, 1}) + "\n" +  // C5 takes no substituent
+      // C5 takes no substituent: the line is not checked, so its bad C1" and C2 columns pass.
+      WithColumns(WithColumns(EffectLine("noa DaS5", ' ', 8, {1, 1, 1, 1, 1, 1}), 14, "x"), 26,
+                  "x") +
+      "\n" +
       EffectLine("NOA xbs4", ' ', 255, {1, 1, 1, 1, 1, 1}) + "\n" + kPhosphateBlock;
   tShiftTable table;
   std::string output;
@@ -275,34 +278,18 @@ TEST(EffectsDatabaseTest, MalformedDataStopTheRunNamingTheLine) {
   }
 }
 
-TEST(EffectsDatabaseTest, LineOnAPositionWithoutOSubstituentIsAcceptedUnchecked) {
-  const std::string line = EffectLine("noa DaS5", ' ', 5, {1, 2, 3, 4, 5, 6});
+// A pipe opens for reading but cannot go back to its start.
+TEST(EffectsDatabaseTest, FileThatCannotBeRewound) {
+  DatabaseDir dir;
+  const std::string fifo = dir.Path() + "/EFFECTS.PS";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int writer = open(fifo.c_str(), O_RDWR);
   tShiftTable table;
+  table.Create(1);
   std::string output;
-  EXPECT_TRUE(ReadEffects(
-      "#glc\n" + WithColumns(WithColumns(line, 14, "x"), 26, "x") + "\n" + kPhosphateBlock, "glc",
-      kAnomericAlpha, table, output))
-      << output;
-}
-
-TEST(EffectsDatabaseTest, FileThatCannotBeRewoundOrOpened) {
-  for (const bool exists : {true, false}) {
-    DatabaseDir dir;
-    // A pipe opens for reading but cannot go back to its start.
-    const std::string fifo = dir.Path() + "/EFFECTS.PS";
-    ASSERT_TRUE(!exists || mkfifo(fifo.c_str(), 0600) == 0);
-    const int writer = exists ? open(fifo.c_str(), O_RDWR) : -1;
-    tShiftTable table;
-    table.Create(1);
-    testing::KeyInput keys("a");
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadEffectsDatabase(dir.Residues(), dir.Task({{"glc", kAnomericAlpha}}), table));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              exists
-                  ? Fatal("Could not reopen EFFECTS.PS. Try restarting the program.")
-                  : "\nCould not open EFFECTS.PS for reading: file not found\nRetry or Abort?A\n");
-    if (writer >= 0) close(writer);
-  }
+  EXPECT_FALSE(dir.Run(ReadEffectsDatabase, dir.Task({{"glc", kAnomericAlpha}}), table, output));
+  EXPECT_EQ(output, Fatal("Could not reopen EFFECTS.PS. Try restarting the program."));
+  close(writer);
 }
 
 }  // namespace

@@ -4,16 +4,12 @@
 
 #include <string>
 
-#include "console/console.hpp"
-#include "support/key_input.hpp"
-#include "support/temp_dir.hpp"
+#include "support/fixtures.hpp"
 
 namespace glycomb {
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
-using testing::KeyInput;
+using testing::Fatal;
 using testing::ScopedWorkingDirectory;
 using testing::TempDir;
 
@@ -23,18 +19,14 @@ struct tReadResult {
   tResidueTable table;
 };
 
-tReadResult ReadNames(const std::string& content, const char* file_name = "NAMES.PS") {
+tReadResult ReadNamesFile(const std::string& content, const char* file_name = "NAMES.PS") {
   TempDir dir;
   dir.Write(file_name, content);
   ScopedWorkingDirectory here(dir.Path());
   tReadResult result;
-  CaptureStdout();
-  result.ok = ReadNamesDatabase(result.table);
-  result.output = GetCapturedStdout();
+  result.output = testing::Captured([&] { result.ok = ReadNamesDatabase(result.table); });
   return result;
 }
-
-std::string Fatal(const std::string& message) { return "\n" + message + "\nCan't continue\n\n"; }
 
 TEST(ReadNamesDatabaseTest, EveryMessageForABadFile) {
   const struct {
@@ -52,7 +44,7 @@ TEST(ReadNamesDatabaseTest, EveryMessageForABadFile) {
       {"Glc /2oa3oa4\n", "The atom 4 has no qualifier and orientation letters, file NAMES.PS, line 1"},
   };
   for (const auto& c : cases) {
-    const tReadResult result = ReadNames(c.content);
+    const tReadResult result = ReadNamesFile(c.content);
     EXPECT_FALSE(result.ok) << c.content;
     EXPECT_EQ(result.output, Fatal(c.message)) << c.content;
   }
@@ -61,15 +53,15 @@ TEST(ReadNamesDatabaseTest, EveryMessageForABadFile) {
 TEST(ReadNamesDatabaseTest, MoreThan254RecordsAreRefused) {
   std::string content;
   for (int i = 0; i < 254; ++i) content += "R" + std::to_string(100 + i) + " /2oa\n";
-  EXPECT_TRUE(ReadNames(content).ok);
+  EXPECT_TRUE(ReadNamesFile(content).ok);
   content += "; one more\nXyz /2oa\n";
-  const tReadResult result = ReadNames(content);
+  const tReadResult result = ReadNamesFile(content);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.output, Fatal("NAMES.PS holds more than 254 residue records, line 256"));
 }
 
 TEST(ReadNamesDatabaseTest, RecordFieldsOfGoodLines) {
-  const tReadResult result = ReadNames(
+  const tReadResult result = ReadNamesFile(
       "; residue types\n"
       "Glc /2oa3oa4oa5oa6oc\n"
       "GlcN /2na3oa4oa5oa6cc\n"
@@ -157,23 +149,12 @@ TEST(ResidueClassNameTest, ConfigurationClassesAndSuffixes) {
 }
 
 TEST(FindResidueNameTest, ExactCaseSensitiveLastMatchWins) {
-  const tReadResult result = ReadNames("Glc /2oa\nGal /2oa\nGlc /2oa3oa\n");
+  const tReadResult result = ReadNamesFile("Glc /2oa\nGal /2oa\nGlc /2oa3oa\n");
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(FindResidueName(result.table, "Glc"), 3);
   EXPECT_EQ(FindResidueName(result.table, "Gal"), 2);
   EXPECT_EQ(FindResidueName(result.table, "glc"), kNameNotFound);
   EXPECT_EQ(FindResidueName(result.table, "P"), kNameNotFound);
-}
-
-TEST(ReadNamesDatabaseTest, MissingFileAsksRetryOrAbort) {
-  TempDir dir;
-  ScopedWorkingDirectory here(dir.Path());
-  tResidueTable table;
-  KeyInput keys("a");
-  CaptureStdout();
-  EXPECT_FALSE(ReadNamesDatabase(table));
-  EXPECT_EQ(GetCapturedStdout(),
-            "\nCould not open NAMES.PS for reading: file not found\nRetry or Abort?A\n");
 }
 
 }  // namespace

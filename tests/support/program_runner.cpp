@@ -1,6 +1,5 @@
 #include "support/program_runner.hpp"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -8,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <stdexcept>
 
 namespace glycomb::testing {
@@ -16,94 +14,31 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<char*> ArgumentVector(const std::vector<std::string>& arguments) {
-  static std::string program;
-  program = ProgramPath();
-  std::vector<char*> argv;
-  argv.push_back(program.data());
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  return argv;
-}
-
 [[noreturn]] void ExecInChild(const std::string& directory, const std::vector<std::string>& arguments) {
   if (chdir(directory.c_str()) != 0) _exit(126);
-  // The test runner may have blocked or ignored signals; the program must start with defaults.
+  // The test runner may have blocked signals; the program must start with defaults.
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  std::vector<char*> argv = ArgumentVector(arguments);
+  std::string program = GLYCOMB_BINARY;
+  std::vector<char*> argv = {program.data()};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
   execv(argv[0], argv.data());
   _exit(127);
 }
 
-int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-
 }  // namespace
 
-std::string ProgramPath() { return GLYCOMB_BINARY; }
 std::string SourcePath() { return GLYCOMB_SOURCE_DIR; }
 
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                      const std::string& input, std::chrono::seconds timeout) {
-  int in_pipe[2], out_pipe[2], err_pipe[2];
-  if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(in_pipe[0], STDIN_FILENO);
-    dup2(out_pipe[1], STDOUT_FILENO);
-    dup2(err_pipe[1], STDERR_FILENO);
-    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
-      close(fd);
-    }
-    ExecInChild(directory, arguments);
-  }
-  close(in_pipe[0]);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  signal(SIGPIPE, SIG_IGN);
-  std::size_t written = 0;
-  while (written < input.size()) {
-    const ssize_t count = write(in_pipe[1], input.data() + written, input.size() - written);
-    if (count <= 0) break;
-    written += static_cast<std::size_t>(count);
-  }
-  close(in_pipe[1]);
-
-  tRunResult result;
-  const auto deadline = Clock::now() + timeout;
-  struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-  int open_count = 2;
-  while (open_count > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
-      kill(pid, SIGKILL);
-      break;
-    }
-    if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t count = read(fds[i].fd, buffer, sizeof buffer);
-      if (count <= 0) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_count;
-      } else {
-        (i == 0 ? result.Output : result.Errors).append(buffer, static_cast<std::size_t>(count));
-      }
-    }
-  }
-  for (const auto& fd : fds) {
-    if (fd.fd >= 0) close(fd.fd);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.ExitCode = ExitCodeOf(status);
-  return result;
+                      const std::string& input) {
+  ProgramSession session(directory, arguments, ProgramSession::Mode::kPipe);
+  session.Send(input);
+  session.CloseInput();
+  const int exit_code = session.Wait();
+  return {session.Output(), exit_code};
 }
 
 ProgramSession::ProgramSession(const std::string& directory,
@@ -120,15 +55,12 @@ ProgramSession::ProgramSession(const std::string& directory,
       close(master);
       setsid();
       ioctl(slave, TIOCSCTTY, 0);
-      dup2(slave, STDIN_FILENO);
-      dup2(slave, STDOUT_FILENO);
-      dup2(slave, STDERR_FILENO);
+      for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(slave, fd);
       if (slave > STDERR_FILENO) close(slave);
       ExecInChild(directory, arguments);
     }
     close(slave);
-    input_fd_ = master;
-    output_fd_ = master;
+    input_fd_ = output_fd_ = master;
     return;
   }
   int in_pipe[2], out_pipe[2];
@@ -158,10 +90,8 @@ ProgramSession::~ProgramSession() {
 }
 
 bool ProgramSession::ReadSome(std::chrono::milliseconds timeout) {
-  if (output_fd_ < 0) return false;
   struct pollfd fd{output_fd_, POLLIN, 0};
-  const int ready = poll(&fd, 1, static_cast<int>(timeout.count()));
-  if (ready <= 0) return false;
+  if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0) return false;
   char buffer[4096];
   const ssize_t count = read(output_fd_, buffer, sizeof buffer);
   if (count <= 0) return false;  // end of output (EIO on a terminal whose program has gone)
@@ -179,8 +109,7 @@ bool ProgramSession::WaitFor(const std::string& text, std::chrono::milliseconds 
 }
 
 void ProgramSession::Send(const std::string& bytes) {
-  if (input_fd_ < 0) return;
-  if (write(input_fd_, bytes.data(), bytes.size()) < 0) return;
+  if (input_fd_ >= 0 && write(input_fd_, bytes.data(), bytes.size()) < 0) return;
 }
 
 void ProgramSession::Signal(int signal_number) { kill(pid_, signal_number); }
@@ -198,7 +127,7 @@ bool ProgramSession::EndsWithin(std::chrono::milliseconds timeout) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       exited_ = true;
-      exit_code_ = ExitCodeOf(status);
+      exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       break;
     }
     if (Clock::now() >= deadline) return false;
@@ -210,27 +139,11 @@ bool ProgramSession::EndsWithin(std::chrono::milliseconds timeout) {
 }
 
 int ProgramSession::Wait(std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!exited_) {
-    int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      exited_ = true;
-      exit_code_ = ExitCodeOf(status);
-      break;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-      exited_ = true;
-      return -1;
-    }
-    ReadSome(std::chrono::milliseconds(20));
-  }
-  while (ReadSome(std::chrono::milliseconds(50))) {
-  }
-  return exit_code_;
+  if (EndsWithin(timeout)) return exit_code_;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  exited_ = true;
+  return -1;
 }
 
 }  // namespace glycomb::testing

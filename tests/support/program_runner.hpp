@@ -10,21 +10,25 @@
 
 namespace glycomb::testing {
 
-// Path of the built program.
-std::string ProgramPath();
+// What every run prints first, and last before it waits for its final key.
+inline constexpr char kBanner[] =
+    "GLYCOMB v 3.03\n"
+    "Structure elucidation of regular polysaccharides from their 13C NMR spectra\n"
+    "\n"
+    "Reading task and databases...\n";
+inline constexpr char kPressAnyKey[] = "Press any key to return to Windows\n";
+
 // Path of the source tree (for the shipped data).
 std::string SourcePath();
 
 struct tRunResult {
-  std::string Output;  // everything written to standard output
-  std::string Errors;  // everything written to standard error
-  int ExitCode = -1;   // -1 when the process did not exit normally
+  std::string Output;  // standard output and standard error
+  int ExitCode = -1;   // -1 when the process did not exit normally in time
 };
 
 // Runs the program in `directory` with `arguments`, standard input fed from `input` (then closed).
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                      const std::string& input = "",
-                      std::chrono::seconds timeout = std::chrono::seconds(120));
+                      const std::string& input = "");
 
 // A running program whose standard input is a pipe kept open, or a pseudo-terminal.
 class ProgramSession {
@@ -39,17 +43,16 @@ class ProgramSession {
   // Reads output until it contains `text` (counted from the start of the output); false on timeout
   // or end of output.
   bool WaitFor(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(30));
-  // Sends bytes to the program's input.
   void Send(const std::string& bytes);
-  // Sends a signal to the program.
   void Signal(int signal_number);
   // Closes the input (end of input for a pipe).
   void CloseInput();
-  // Waits for the end of the program, collecting the rest of its output; returns its exit code, or
-  // -1 after killing it when it has not ended within `timeout`.
-  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-  // Whether the program ends within `timeout` (it is left running otherwise).
+  // Whether the program ends within `timeout` (it is left running otherwise); the rest of its
+  // output is collected.
   bool EndsWithin(std::chrono::milliseconds timeout);
+  // Waits for the end of the program and returns its exit code, or -1 after killing it when it
+  // has not ended within `timeout`.
+  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(120));
   int ExitCode() const { return exit_code_; }
   const std::string& Output() const { return output_; }
 
