@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "input/task.hpp"
 #include "spectrum/spectrum_calculation.hpp"
 #include "spectrum/structure_model.hpp"
+#include "support/fixtures.hpp"
 #include "support/program_runner.hpp"
 #include "support/temp_dir.hpp"
 #include "topology/topology_catalogue.hpp"
@@ -28,220 +28,127 @@
 namespace glycomb {
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
+using testing::Captured;
 using testing::RunProgram;
 using testing::ScopedWorkingDirectory;
 using testing::TempDir;
 
 std::string ShippedData() { return testing::SourcePath() + "/data"; }
 
-// Composition entries per loaded composition: the carrier, its main-chain partner and up to seven
-// substituents (the program's limit is nine residues).
-constexpr std::size_t kSubstituentsPerLoad = 7;
+// Positions of `carrier` that can hold `substituent`: N-linked residues go to N-substitutable
+// positions, all others to O-substitutable ones.
+std::vector<std::uint8_t> Positions(const tNameRecord& carrier, const tNameRecord& substituent) {
+  std::vector<std::uint8_t> positions;
+  for (std::uint8_t p = 2; p <= 9; ++p) {
+    if (InSet(substituent.NLinked != 0 ? carrier.NSubstitutable : carrier.OSubstitutable, p)) {
+      positions.push_back(p);
+    }
+  }
+  return positions;
+}
 
 bool HasAnomericForms(const tNameRecord& record, std::uint8_t name_index) {
   return name_index != 0 && record.RingKind < kAlditol;
 }
 
-// Positions of `carrier` that can hold `substituent`: N-linked residues go to N-substitutable
-// positions, all others to O-substitutable ones.
-std::vector<std::uint8_t> Positions(const tNameRecord& carrier, const tNameRecord& substituent) {
-  const tPositionSet set =
-      substituent.NLinked != 0 ? carrier.NSubstitutable : carrier.OSubstitutable;
-  std::vector<std::uint8_t> positions;
-  for (std::uint8_t p = 2; p <= 9; ++p) {
-    if (InSet(set, p)) positions.push_back(p);
-  }
-  return positions;
-}
-
-std::uint8_t TopologyWithShape(const tTopologyTable& table, const std::string& shape) {
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    if (TopologyShape(table[i].Template) == shape) return static_cast<std::uint8_t>(i);
-  }
-  ADD_FAILURE() << "no topology of shape " << shape;
-  return 0;
-}
-
-// One composition loaded from the shipped data as the /CALC mode loads it, and a calculator on it.
-class tLoadedComposition {
- public:
-  tLoadedComposition(const tResidueTable& residues, const std::vector<std::uint8_t>& names)
-      : residues_(residues) {
-    task_.ResidueCount = static_cast<std::uint8_t>(names.size());
-    task_.CalcMode = 1;
-    task_.Residues.resize(names.size() + 1);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      tTaskResidue& entry = task_.Residues[i + 1];
-      entry.NameIndex = names[i];
-      // Unknown configurations load both anomeric forms.
-      entry.Anomeric = HasAnomericForms(residues[names[i]], names[i]) ? kAnomericUnknown
-                                                                      : kAnomericNone;
-    }
-    CaptureStdout();
-    loaded_ = ReadShiftDatabase(residues, task_, shifts_) &&
-              ReadEffectsDatabase(residues, task_, shifts_);
-    load_output_ = GetCapturedStdout();
-    if (loaded_) SizeSpectrumArrays(model_, task_, residues);
-  }
-
-  bool Loaded() const { return loaded_; }
-  // What the readers printed: errors, or warnings about missing amino or residue blocks.
-  const std::string& LoadOutput() const { return load_output_; }
-
-  // Calculates the structure; false when the calculation ends the run (its message is printed).
-  bool Calculate(const tTopologyTable& topologies, const tStructure& structure) {
-    model_.WorkingStructure = structure;
-    BuildCarbonOffsets(model_, task_, residues_);
-    tSpectrumCalculator calculator(task_, residues_, topologies, shifts_, model_);
-    try {
-      calculator.CalculateSpectrum();
-    } catch (const ERunHalted&) {
-      return false;
-    }
-    return true;
-  }
-
-  // The shifts of the last calculation, in carbon order.
-  std::vector<std::int32_t> Shifts() const {
-    const std::size_t carbons = model_.CarbonOffsets.back();
-    return {model_.CalculatedSpectrum.begin(),
-            model_.CalculatedSpectrum.begin() + static_cast<std::ptrdiff_t>(carbons)};
-  }
-
- private:
-  const tResidueTable& residues_;
-  tTask task_;
-  tShiftTable shifts_;
-  tStructureModel model_;
-  bool loaded_ = false;
-  std::string load_output_;
-};
-
-// The nodes of a structure as "subst2]subst1)<anomer><absolute>#<composition entry>".
-std::string Describe(const tStructure& structure) {
-  std::ostringstream text;
-  for (const tStructureNode& node : structure.Nodes) {
-    text << ' ' << int(node.Subst2) << ']' << int(node.Subst1) << ')' << "ab"[node.Anomeric]
-         << "DL"[node.Absolute] << '#' << int(node.Residue);
-  }
-  return text.str();
-}
-
-class ReferenceDataTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ScopedWorkingDirectory here(ShippedData());
-    CaptureStdout();
-    ASSERT_TRUE(ReadNamesDatabase(residues_)) << GetCapturedStdout();
-    GetCapturedStdout();
-    ASSERT_TRUE(BuildTopologyCatalogue(2, two_));
-    ASSERT_TRUE(BuildTopologyCatalogue(3, three_));
-  }
-
-  tResidueTable residues_;
-  tTopologyTable two_;
-  tTopologyTable three_;
-};
-
-// Every form of every configuration of a residue: (anomeric, absolute) pairs.
+// Every (anomeric, absolute) pair of a residue type.
 std::vector<std::pair<std::uint8_t, std::uint8_t>> Configurations(const tNameRecord& record,
                                                                  std::uint8_t name_index) {
-  std::vector<std::pair<std::uint8_t, std::uint8_t>> all;
-  const std::uint8_t forms = HasAnomericForms(record, name_index) ? 2 : 1;
-  for (std::uint8_t anomeric = 0; anomeric < forms; ++anomeric) {
-    for (std::uint8_t absolute = 0; absolute < 2; ++absolute) all.emplace_back(anomeric, absolute);
-  }
-  return all;
+  if (HasAnomericForms(record, name_index)) return {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
+  return {{0, 0}, {0, 1}};
 }
 
-TEST_F(ReferenceDataTest, EveryLinkageOfEveryResiduePairIsCalculated) {
+// A disaccharide repeating unit (topology "xx": node 0 carries node 1 and node 1 carries node 0)
+// and a branched unit (topology "[x]xx": node 0 carries its main-chain partner, node 1, and a side
+// chain, node 2) for every carrier residue A, every residue or phosphate B that A can carry, every
+// position of A that can hold B and every configuration of A and B. Compositions are loaded as
+// /CALC loads them: A, the first residue that can carry A, and up to seven substituents.
+TEST(ReferenceDataTest, EveryLinkageOfEveryResiduePairIsCalculated) {
   ScopedWorkingDirectory here(ShippedData());
-  // A disaccharide repeating unit: node 0 carries node 1 and node 1 carries node 0. A branched
-  // unit: node 0 carries its main-chain partner (node 1) and a side chain (node 2).
-  const std::uint8_t linear = TopologyWithShape(two_, "xx");
-  const std::uint8_t branched = TopologyWithShape(three_, "[x]xx");
-  ASSERT_EQ(TopologyChildren(two_, linear, 0), std::make_pair(std::uint8_t{1}, kNoChild));
-  ASSERT_EQ(TopologyChildren(two_, linear, 1), std::make_pair(std::uint8_t{0}, kNoChild));
-  ASSERT_EQ(TopologyChildren(three_, branched, 0),
-            std::make_pair(std::uint8_t{1}, std::uint8_t{2}));
-  ASSERT_EQ(TopologyChildren(three_, branched, 1), std::make_pair(std::uint8_t{0}, kNoChild));
-
-  // Substituents: every shipped residue and the built-in phosphate.
-  std::vector<std::uint8_t> substituents(residues_.size());
-  std::iota(substituents.begin(), substituents.end(), std::uint8_t{0});
-
+  tResidueTable residues;
+  ASSERT_EQ(Captured([&] { EXPECT_TRUE(ReadNamesDatabase(residues)); }), "");
+  tTopologyTable two, three;
+  ASSERT_TRUE(BuildTopologyCatalogue(2, two) && BuildTopologyCatalogue(3, three));
+  ASSERT_EQ(two[0].Template, "-x0-x1-");
+  ASSERT_EQ(three[1].Template, "-[x2]=x0-x1-");
   std::size_t calculated = 0;
-  for (std::uint8_t a = 1; a < residues_.size(); ++a) {
-    const tNameRecord& carrier = residues_[a];
+  for (std::uint8_t a = 1; a < residues.size(); ++a) {
+    const tNameRecord& carrier = residues[a];
     if (carrier.OSubstitutable == 0 && carrier.NSubstitutable == 0) continue;
-    // The main-chain partner of the branched unit: the first residue that can carry the carrier.
-    std::uint8_t partner = 0;
-    for (std::uint8_t c = 1; c < residues_.size() && partner == 0; ++c) {
-      if (!Positions(residues_[c], carrier).empty()) partner = c;
-    }
-    for (std::size_t first = 0; first < substituents.size(); first += kSubstituentsPerLoad) {
-      const std::size_t last = std::min(substituents.size(), first + kSubstituentsPerLoad);
+    std::uint8_t partner = 1;
+    while (partner < residues.size() && Positions(residues[partner], carrier).empty()) ++partner;
+    ASSERT_LT(partner, residues.size()) << carrier.Name;
+    const auto partner_positions = Positions(carrier, residues[partner]);
+    const std::uint8_t partner_back = Positions(residues[partner], carrier).front();
+    for (std::size_t first = 0; first < residues.size(); first += 7) {
+      tTask task;
+      task.CalcMode = 1;
       std::vector<std::uint8_t> names = {a, partner};
-      names.insert(names.end(), substituents.begin() + static_cast<std::ptrdiff_t>(first),
-                   substituents.begin() + static_cast<std::ptrdiff_t>(last));
-      tLoadedComposition loaded(residues_, names);
-      ASSERT_TRUE(loaded.Loaded()) << carrier.Name << ": " << loaded.LoadOutput();
-      EXPECT_EQ(loaded.LoadOutput(), "") << "loading " << carrier.Name;
-
-      // Output is captured per composition: a failed calculation prints its message there.
+      for (std::size_t b = first; b < std::min(residues.size(), first + 7); ++b) {
+        names.push_back(static_cast<std::uint8_t>(b));
+      }
+      task.ResidueCount = static_cast<std::uint8_t>(names.size());
+      task.Residues.resize(names.size() + 1);
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        task.Residues[i + 1].NameIndex = names[i];
+        task.Residues[i + 1].Anomeric =
+            HasAnomericForms(residues[names[i]], names[i]) ? kAnomericUnknown : kAnomericNone;
+      }
+      tShiftTable shifts;
+      tStructureModel model;
+      ASSERT_EQ(Captured([&] {
+                  EXPECT_TRUE(ReadShiftDatabase(residues, task, shifts) &&
+                              ReadEffectsDatabase(residues, task, shifts));
+                }),
+                "")
+          << "loading " << carrier.Name;
+      SizeSpectrumArrays(model, task, residues);
       std::string failures;
-      CaptureStdout();
-      for (std::uint8_t entry = 3; entry <= names.size(); ++entry) {
-        const std::uint8_t b = names[entry - 1];
-        const tNameRecord& substituent = residues_[b];
-        const auto back = Positions(substituent, carrier);  // where the substituent carries A
-        const auto partner_positions =
-            partner == 0 ? std::vector<std::uint8_t>{} : Positions(carrier, residues_[partner]);
-        const auto partner_back =
-            partner == 0 ? std::vector<std::uint8_t>{} : Positions(residues_[partner], carrier);
-        for (const std::uint8_t p : Positions(carrier, substituent)) {
-          for (const auto& [a_anomeric, a_absolute] : Configurations(carrier, a)) {
-            for (const auto& [b_anomeric, b_absolute] : Configurations(substituent, b)) {
-              const tStructureNode node_b{entry, b_anomeric, b_absolute,
-                                          static_cast<std::uint8_t>(b == 0 ? 2 : 0), 0};
-              std::vector<tStructure> units;
-              if (!back.empty()) {
-                tStructureNode carried = node_b;
-                if (b != 0) carried.Subst1 = back.front();
-                units.push_back({linear, {{1, a_anomeric, a_absolute, p, 0}, carried}});
-              }
-              const auto other = std::find_if(partner_positions.begin(), partner_positions.end(),
-                                              [p](std::uint8_t q) { return q != p; });
-              if (other != partner_positions.end()) {
-                tStructureNode side = node_b;
-                if (b == 0) side.Subst1 = 0;  // a terminal phosphate carries nothing
-                units.push_back({branched,
-                                 {{1, a_anomeric, a_absolute, *other, p},
-                                  {2, 0, a_absolute, partner_back.front(), 0},
-                                  side}});
-              }
-              for (const tStructure& unit : units) {
-                const tTopologyTable& topologies = unit.Nodes.size() == 2 ? two_ : three_;
-                ++calculated;
-                if (!loaded.Calculate(topologies, unit)) {
-                  failures += carrier.Name + " carrying " + (b == 0 ? "P" : substituent.Name) +
-                              " at " + std::to_string(p) + Describe(unit) + "\n";
-                  continue;
+      const auto calculate = [&](const tTopologyTable& topologies, tStructure unit) {
+        ++calculated;
+        model.WorkingStructure = unit;
+        BuildCarbonOffsets(model, task, residues);
+        tSpectrumCalculator calculator(task, residues, topologies, shifts, model);
+        std::string description = " " + std::to_string(unit.Topology) + ":";
+        for (const tStructureNode& n : unit.Nodes) {
+          description += " " + std::to_string(n.Subst2) + "]" + std::to_string(n.Subst1) + ")" +
+                         "ab"[n.Anomeric] + "DL"[n.Absolute] + residues[names[n.Residue - 1]].Name;
+        }
+        try {
+          calculator.CalculateSpectrum();
+        } catch (const ERunHalted&) {
+          failures += "failed:" + description + "\n";
+          return;
+        }
+        for (std::size_t k = 0; k < model.CarbonOffsets.back(); ++k) {
+          if (model.CalculatedSpectrum[k] < 100 || model.CalculatedSpectrum[k] > 1850) {
+            failures += "shift " + std::to_string(model.CalculatedSpectrum[k]) + description + "\n";
+          }
+        }
+      };
+      const std::string printed = Captured([&] {
+        for (std::uint8_t entry = 3; entry <= names.size(); ++entry) {
+          const std::uint8_t b = names[entry - 1];
+          const auto back = Positions(residues[b], carrier);  // where B can carry A
+          for (const std::uint8_t p : Positions(carrier, residues[b])) {
+            const auto other = std::find_if(partner_positions.begin(), partner_positions.end(),
+                                            [p](std::uint8_t q) { return q != p; });
+            for (const auto& [a_anomeric, a_absolute] : Configurations(carrier, a)) {
+              for (const auto& [b_anomeric, b_absolute] : Configurations(residues[b], b)) {
+                if (!back.empty()) {
+                  calculate(two, {0, {{1, a_anomeric, a_absolute, p, 0},
+                                      {entry, b_anomeric, b_absolute, back.front(), 0}}});
                 }
-                for (const std::int32_t shift : loaded.Shifts()) {
-                  if (shift < 100 || shift > 1850) {
-                    failures += "shift " + std::to_string(shift) + " in " + carrier.Name +
-                                Describe(unit) + "\n";
-                  }
+                if (other != partner_positions.end()) {
+                  calculate(three, {1, {{1, a_anomeric, a_absolute, *other, p},
+                                        {2, 0, a_absolute, partner_back, 0},
+                                        {entry, b_anomeric, b_absolute, 0, 0}}});
                 }
               }
             }
           }
         }
-      }
-      const std::string printed = GetCapturedStdout();
+      });
       EXPECT_EQ(failures, "") << printed;
     }
   }

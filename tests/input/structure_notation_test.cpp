@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "console/console.hpp"
-#include "support/key_input.hpp"
-#include "support/temp_dir.hpp"
+#include "support/fixtures.hpp"
 
 namespace glycomb {
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
+using testing::Captured;
+using testing::Fatal;
 
 constexpr char kNames[] =
     "Glc /2oa3oa4oa5da6oa\nGal /2oa3oa4oe5da6oa\nRha /2oe3oa4oa5da6da\nGlcN /2na3oa4oa5da6oa\n"
@@ -23,26 +21,17 @@ constexpr char kNames[] =
 enum : std::uint8_t { P, Glc, Gal, Rha, GlcN, Galf };
 constexpr char kContext[] = ", file S.STR, line 2";
 
-std::string Fatal(const std::string& message) { return "\n" + message + "\nCan't continue\n\n"; }
-
 class StructureNotationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_.Write("NAMES.PS", kNames);
-    testing::ScopedWorkingDirectory cwd(dir_.Path());
-    CaptureStdout();
-    ASSERT_TRUE(ReadNamesDatabase(residues_)) << GetCapturedStdout();
-    GetCapturedStdout();
-  }
   bool Parse(const std::string& record) {
-    CaptureStdout();
+    ::testing::internal::CaptureStdout();
     bool ok = true;
     try {
       ParseStructureRecord(record, kContext, residues_, task_, topologies_, working_);
     } catch (const EErrorStop&) {
       ok = false;
     }
-    output_ = GetCapturedStdout();
+    output_ = ::testing::internal::GetCapturedStdout();
     return ok;
   }
   std::string Text() {
@@ -67,7 +56,7 @@ class StructureNotationTest : public ::testing::Test {
     return text;
   }
   testing::TempDir dir_;
-  tResidueTable residues_;
+  tResidueTable residues_ = testing::ReadNames(dir_, kNames);
   tTask task_;
   tTopologyTable topologies_;
   tStructure working_;
@@ -148,15 +137,12 @@ TEST_F(StructureNotationTest, ParsesAndWritesRecords) {
 TEST_F(StructureNotationTest, WritingAnInconsistentStructureIsAnInternalError) {
   ASSERT_TRUE(Parse("4)aDGlc-4)aDGlc-4)aDGlc-"));
   working_.Nodes.push_back(working_.Nodes[0]);
-  CaptureStdout();
-  EXPECT_THROW(Text(), EErrorStop);
-  EXPECT_EQ(GetCapturedStdout(),
+  EXPECT_EQ(Captured([&] { EXPECT_THROW(Text(), EErrorStop); }),
             Fatal("Internal error IS_SP2: The residue x3 does not exist in topology -x0-x1-x2-"));
   working_.Topology = static_cast<std::uint8_t>(topologies_.size());
-  CaptureStdout();
-  EXPECT_THROW(Text(), EErrorStop);
-  EXPECT_EQ(GetCapturedStdout(), Fatal("Internal error IS_SP1: topology index exceeds bounds of "
-                                       "topology array for the current number of residues"));
+  EXPECT_EQ(Captured([&] { EXPECT_THROW(Text(), EErrorStop); }),
+            Fatal("Internal error IS_SP1: topology index exceeds bounds of topology array for the "
+                  "current number of residues"));
 }
 
 // Every linear placement of small compositions, with varied positions and configurations,
@@ -198,24 +184,19 @@ TEST_F(StructureNotationTest, LinearWrittenFormsReadBack) {
 
 TEST_F(StructureNotationTest, StructureFile) {
   const std::string file = dir_ / "S.STR";
-  const std::string question =
-      "\nCould not open " + (dir_ / "MISSING.STR") + " for reading: file not found\nRetry or Abort?";
   const struct {
-    std::string content, argument, keys, output;
+    std::string content, argument, output;
   } cases[] = {
-      {"; only\n\n   ; comments\n", "s", "", Fatal(file + " contains no data")},
-      {"\n\n4)aDGlc- ; comment\n", "s.txt", "", Fatal("The structure should not contain any spaces, file " + file + ", line 3")},
-      {"\n4)aDGlc-;\tcomment\nnot read", "s.txt", "", ""},
-      {"", "missing", "a", question + "A\n"},
-      // The retried question meets the end of the input: a fatal console error, reported too.
-      {"", "missing", "r", question + "R\n" + question + Fatal("Console error, code 0")},
+      {"; only\n\n   ; comments\n", "s", Fatal(file + " contains no data")},
+      {"\n\n4)aDGlc- ; comment\n", "s.txt", Fatal("The structure should not contain any spaces, file " + file + ", line 3")},
+      {"\n4)aDGlc-;\tcomment\nnot read", "s.txt", ""},
   };
   for (const auto& row : cases) {
     dir_.Write("S.STR", row.content);
-    testing::KeyInput keys(row.keys);
-    CaptureStdout();
-    const bool ok = ReadStructureFile(dir_ / row.argument, residues_, task_, topologies_, working_);
-    EXPECT_EQ(GetCapturedStdout(), row.output) << row.content;
+    bool ok = false;
+    EXPECT_EQ(Captured([&] { ok = ReadStructureFile(dir_ / row.argument, residues_, task_, topologies_, working_); }),
+              row.output)
+        << row.content;
     EXPECT_EQ(ok, row.output.empty()) << row.content;
   }
   EXPECT_EQ(Described(), "0: Glc 0000 40;");

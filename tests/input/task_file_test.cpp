@@ -1,19 +1,14 @@
 #include "input/task_file.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "console/console.hpp"
-#include "support/temp_dir.hpp"
+#include "support/fixtures.hpp"
 
 namespace glycomb {
 namespace {
-
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
 
 constexpr char kNames[] =
     "; residues of the task tests\n"
@@ -31,23 +26,16 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 class TaskFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_.Write("NAMES.PS", kNames);
-    testing::ScopedWorkingDirectory cwd(dir_.Path());
-    CaptureStdout();
-    ASSERT_TRUE(ReadNamesDatabase(residues_)) << GetCapturedStdout();
-    GetCapturedStdout();
-  }
   // Reads `text` as the task file T.TSK; the output goes to output_ with the file name as {F}.
   bool Read(const std::string& text) {
     dir_.Write("T.TSK", text);
-    CaptureStdout();
-    const bool ok = ReadTaskFile(dir_ / "t.dat", residues_, task_);
-    output_ = Replace(GetCapturedStdout(), dir_ / "T.TSK", "{F}");
+    bool ok = false;
+    output_ = testing::Captured([&] { ok = ReadTaskFile(dir_ / "t.dat", residues_, task_); });
+    output_ = Replace(output_, dir_ / "T.TSK", "{F}");
     return ok;
   }
   testing::TempDir dir_;
-  tResidueTable residues_;
+  tResidueTable residues_ = testing::ReadNames(dir_, kNames);
   tTask task_;
   std::string output_;
 };
@@ -90,7 +78,7 @@ TEST_F(TaskFileTest, FatalErrorsInOrder) {
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(Read(c.text)) << c.text;
-    EXPECT_EQ(output_, "\n" + c.message + "\nCan't continue\n\n") << c.text;
+    EXPECT_EQ(output_, testing::Fatal(c.message)) << c.text;
   }
 }
 
@@ -155,46 +143,11 @@ TEST_F(TaskFileTest, PhosphorylatedAlditolsAndNLinkedResiduesPass) {
   EXPECT_TRUE(Read("aDGlcN cDAce ?DGroP\n1 2 3 4 5 6 7 8 9 10 11\nWIDESPREAD")) << output_;
 }
 
-// Feeds the console's key input from a pipe holding `keys`.
-class KeyInput {
- public:
-  explicit KeyInput(const std::string& keys) {
-    if (pipe(fds_) != 0 || write(fds_[1], keys.data(), keys.size()) < 0) ADD_FAILURE() << "pipe";
-    close(fds_[1]);
-    SetConsoleInput(fds_[0]);
-  }
-  ~KeyInput() { SetConsoleInput(STDIN_FILENO); close(fds_[0]); }
-
- private:
-  int fds_[2];
-};
-
-TEST_F(TaskFileTest, FileNamesOfTheTask) {
+TEST_F(TaskFileTest, TaskFileAndResultFileNames) {
   dir_.Write("abc.tsk", "");
-  dir_.Write("abc.res", "");
-  CaptureStdout();
-  EXPECT_FALSE(ReadTaskFile(dir_ / "abc.dat", residues_, task_));
-  const std::string task_file = dir_ / "ABC.TSK";
-  EXPECT_EQ(GetCapturedStdout(), "\n" + task_file + " contains no data\nCan't continue\n\n");
-  EXPECT_EQ(task_.ResultFileName, dir_ / "abc.res");
-
-  KeyInput abort("a");
-  CaptureStdout();
-  EXPECT_FALSE(ReadTaskFile(dir_ / "missing", residues_, task_));
-  EXPECT_EQ(GetCapturedStdout(), "\nCould not open " + (dir_ / "MISSING.TSK") +
-                                     " for reading: file not found\nRetry or Abort?A\n");
-}
-
-TEST(SortSpectrumTest, SortsAscending) {
-  const std::vector<std::pair<signal_array, signal_array>> cases = {
-      {{}, {}}, {{7}, {7}}, {{2, 1}, {1, 2}}, {{5, 3, 3, 1}, {1, 3, 3, 5}},
-      {{1, 2, 3}, {1, 2, 3}}, {{6, 5, 4, 3, 2, 1}, {1, 2, 3, 4, 5, 6}},
-      {{-5, 10, -20, 0, 10}, {-20, -5, 0, 10, 10}},
-  };
-  for (auto [input, expected] : cases) {
-    SortSpectrum(input);
-    EXPECT_EQ(input, expected);
-  }
+  EXPECT_EQ(testing::Captured([&] { EXPECT_FALSE(ReadTaskFile(dir_ / "abc.dat", residues_, task_)); }),
+            testing::Fatal((dir_ / "ABC.TSK") + " contains no data"));
+  EXPECT_EQ(task_.ResultFileName, dir_ / "ABC.RES");
 }
 
 }  // namespace

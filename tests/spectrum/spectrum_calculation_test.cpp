@@ -8,6 +8,7 @@
 
 #include "console/checked.hpp"
 #include "spectrum/spectrum_fixture.hpp"
+#include "support/fixtures.hpp"
 
 namespace glycomb::testing {
 namespace {
@@ -25,6 +26,12 @@ tSpectrum Spectrum(SpectrumFixture& f) {
   return f.Model.CalculatedSpectrum;
 }
 
+// Node 1 (Hxe, beta) as a leaf: 121..621 with the beta code 1 correction of C2, -1.0 ppm.
+tSpectrum WithBetaHxeLeaf(tSpectrum node0, std::int32_t leaf_c1) {
+  node0.insert(node0.end(), {leaf_c1, 211, 321, 421, 521, 621});
+  return node0;
+}
+
 TEST(SpectrumCalculationTest, ResidueWithoutSubstituentTakesTerminalAndRingCorrections) {
   const struct {
     std::uint8_t type, anomeric;
@@ -33,12 +40,9 @@ TEST(SpectrumCalculationTest, ResidueWithoutSubstituentTakesTerminalAndRingCorre
       {kHxa, 1, {121, 211, 321, 421, 521, 621}},  // beta, code 0: C2 -1.0, C5 0
       {kHxa, 0, {120, 220, 320, 420, 525, 620}},  // alpha, code 0: C2 0, C5 +0.5
       {kHxe, 0, {120, 215, 320, 420, 525, 620}},  // alpha, code 1: C2 -0.5, C5 +0.5
-      {kHxe, 1, {121, 211, 321, 421, 521, 621}},  // beta, code 1: C2 -1.0
       {kPen, 1, {121, 207, 321, 421, 521}},       // beta, code 4: C2 -1.4
-      {kPen, 0, {120, 220, 320, 420, 525}},       // alpha, code 4: C2 0, C5 +0.5
       {kTet, 1, {121, 211, 321, 421}},            // no C5 to correct
       {kTet, 0, {120, 220, 320, 420}},
-      {kFur, 0, {120, 220, 320, 420, 520}},
       {kFur, 1, {121, 221, 321, 421, 521}},
       {kAld, 0, {120, 220, 320}},
       {kNon, 0, {120, 220}},
@@ -80,32 +84,144 @@ TEST(SpectrumCalculationTest, ExactMonoSetAndItsC1EffectOnTheSubstituent) {
   }
 }
 
-TEST(SpectrumCalculationTest, DescriptorTakesEachFieldFromItsSource) {
-  SpectrumFixture f;
-  f.Compose({kHxa, kFur});
-  f.Residues[kFur].C2ProtonOrientation = kC2ProtonOpenChain;
-  f.Residues[kFur].C2Substituent = kC2Deoxy;
-  f.Residues[kFur].C1Peculiarity = kC1Catt;
-  f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 1, 2)});
-  // Node 1 seen from node 0: furanose, beta, other absolute, open chain, deoxy, Catt:
-  // ((((1 x 2 + 1) x 2 + 1) x 3 + 2) x 3 + 2) x 4 + 1 = 285.
-  f.Entry(1, 0).PutMono(1, 285, Set1(12, {1000, 700, 800, 710, 760, 610}));
-  // Node 0 seen from node 1: pyranose, alpha, other absolute, axial, hydroxy, normal: 52.
-  f.Entry(2, 1).PutMono(0, 52, Set1(3, {500, 400, 300, 200, 100}));
-  EXPECT_EQ(Spectrum(f), (tSpectrum{1003, 700, 800, 710, 760, 610, 512, 400, 300, 200, 100}));
-}
-
-TEST(SpectrumCalculationTest, MissingMonoSetFallsBackToTerminalAndEffectWithoutApproximation) {
-  SpectrumFixture f;
-  f.Compose({kHxa});
-  f.Place(0, {Node(1, 0, 0, 3)});  // one residue carrying itself on position 3
-  const unsigned own = f.CellOf(0, 0);
-  f.Entry(1, 0).PutMono(1, DescriptorCell(0, 0, 0, kC2ProtonAxial, kC2Amino, 0),
-                        Set1(0, {9, 9, 9, 9, 9, 9}));
-  f.Entry(1, 0).PutMono(0, own, Set1(0, {9, 9, 9, 9, 9, 9}));
-  f.Entry(1, 0).PutEffect(3, own, Set1(15, {0, 20, 80, -10, 0, 0}));
-  // Terminal 110..610; alpha code 0: C2 0, C5 +5; effect on C2..C4; its C1 effect of 15 on C1.
-  EXPECT_EQ(Spectrum(f), (tSpectrum{125, 230, 390, 400, 515, 610}));
+// Structures whose spectra are worked out by hand from the fixture's shifts. Only the beta form
+// of a sugar has the phosphate effects that apply to it: +0.4 on C1, +0.8 on C2.
+TEST(SpectrumCalculationTest, SpectraWorkedOutByHand) {
+  const tShifts kMono{1000, 700, 800, 710, 760, 610};
+  const struct {
+    const char* what;
+    std::function<void(SpectrumFixture&)> setup;
+    tSpectrum expected;
+  } cases[] = {
+      {"the descriptor takes each field from its source",
+       [](SpectrumFixture& f) {
+         f.Compose({kHxa, kFur});
+         f.Residues[kFur].C2ProtonOrientation = kC2ProtonOpenChain;
+         f.Residues[kFur].C2Substituent = kC2Deoxy;
+         f.Residues[kFur].C1Peculiarity = kC1Catt;
+         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 1, 2)});
+         // Node 1 seen from node 0: furanose, beta, other absolute, open chain, deoxy, Catt:
+         // ((((1 x 2 + 1) x 2 + 1) x 3 + 2) x 3 + 2) x 4 + 1 = 285.
+         f.Entry(1, 0).PutMono(1, 285, Set1(12, {1000, 700, 800, 710, 760, 610}));
+         // Node 0 seen from node 1: pyranose, alpha, other absolute, axial, hydroxy, normal: 52.
+         f.Entry(2, 1).PutMono(0, 52, Set1(3, {500, 400, 300, 200, 100}));
+       },
+       {1003, 700, 800, 710, 760, 610, 512, 400, 300, 200, 100}},
+      {"no mono set: terminal and effect, the mono set never approximated",
+       [](SpectrumFixture& f) {
+         f.Compose({kHxa});
+         f.Place(0, {Node(1, 0, 0, 3)});  // one residue carrying itself on position 3
+         const unsigned own = f.CellOf(0, 0);
+         f.Entry(1, 0).PutMono(1, DescriptorCell(0, 0, 0, kC2ProtonAxial, kC2Amino, 0),
+                               Set1(0, {9, 9, 9, 9, 9, 9}));
+         f.Entry(1, 0).PutMono(0, own, Set1(0, {9, 9, 9, 9, 9, 9}));
+         f.Entry(1, 0).PutEffect(3, own, Set1(15, {0, 20, 80, -10, 0, 0}));
+       },
+       // Terminal 110..610; alpha code 0: C5 +5; the effect on C2..C4; its C1 effect on C1.
+       {125, 230, 390, 400, 515, 610}},
+      {"Subst1 = 4, Subst2 = 3: the pair slot of 3 and 4, the position-3 substituent first",
+       [](SpectrumFixture& f) {
+         f.Compose({kHxa, kHxe});
+         f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)});
+         // Node 1 seen from node 0: pyranose, beta, other absolute, equatorial, hydroxy: 112.
+         // Node 0 seen from itself: pyranose, alpha, same absolute, axial, hydroxy: 16.
+         f.Entry(1, 0).PutDi(2, 112, 16, Set2(0x0703, {1000, 700, 800, 790, 770, 620}));
+         f.Entry(1, 0).PutDi(2, 16, 112, Set2(0x0101, {1, 1, 1, 1, 1, 1}));
+       },
+       WithBetaHxeLeaf({1007, 700, 800, 790, 770, 620}, 124)},
+      {"no pair set: both effects added",
+       [](SpectrumFixture& f) {
+         f.Compose({kHxa, kHxe});
+         f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)});
+         f.Entry(1, 0).PutEffect(3, 112, Set1(4, {0, 0, 50, 0, 0, 0}));
+         f.Entry(1, 0).PutEffect(4, 16, Set1(6, {0, 0, 0, -30, 0, 0}));
+       },
+       // Terminal 110..610, C5 +5, C3 +50, C4 -30, C1 +6 from its own effect; node 1's C1 +4.
+       WithBetaHxeLeaf({116, 210, 360, 380, 515, 610}, 125)},
+      // An N-linked substituent: 120..620, alpha code 0 (C5 +5), then -3.0 on Cp, +1.0 beside it.
+      {"N-linked at 2",
+       [](SpectrumFixture& f) {
+         f.Compose({kNlk, kHxa});
+         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 2)});
+         f.Entry(1, 0).PutMono(0, f.CellOf(1, 0), Set1(0, {500, 400, 300}));
+         f.Entry(2, 0).PutMono(0, f.CellOf(0, 1), Set1(0, {9, 9, 9, 9, 9, 9}));
+       },
+       {500, 400, 300, 130, 190, 330, 420, 525, 620}},
+      {"N-linked at 6, the last carbon: nothing after it",
+       [](SpectrumFixture& f) {
+         f.Compose({kNlk, kHxa});
+         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 6)});
+         f.Entry(1, 0).PutMono(0, f.CellOf(1, 0), Set1(0, {500, 400, 300}));
+         f.Entry(2, 0).PutMono(4, f.CellOf(0, 1), Set1(0, {9, 9, 9, 9, 9, 9}));
+       },
+       {500, 400, 300, 120, 220, 320, 420, 535, 590}},
+      {"N-linked second substituent: no pair set",
+       [](SpectrumFixture& f) {
+         f.Compose({kHxa, kNlk});
+         f.Place(kBranched, {Node(1, 0, 0, 2, 4), Node(2, 0, 0)});
+         f.Entry(1, 0).PutDi(SubstitutionCode(2, 4), f.CellOf(0, 0), f.CellOf(1, 0), Set2(0, {9}));
+         f.Entry(1, 0).PutEffect(2, f.CellOf(0, 0), Set1(0, {0, 40}));
+       },
+       // 110..610, C5 +5, C2 +40 from its own effect, C4 -30 and C3, C5 +10; the leaf not a sugar.
+       {110, 250, 320, 380, 525, 610, 120, 220, 320}},
+      {"ring corrections stay within a four-carbon residue",
+       [](SpectrumFixture& f) {
+         f.Compose({kTet, kHxa});
+         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 3)});
+         f.Entry(1, 0).PutEffect(2, f.CellOf(1, 0), Set1(4, {0, 0, 0, 0}));
+         f.Entry(2, 0).PutMono(1, f.CellOf(0, 1), Set1(0, {1000, 700, 800, 710, 760, 610}));
+       },
+       // The alpha C5 correction of +0.5 has no carbon to go to; node 1's C1 gets only the +4.
+       {110, 210, 310, 410, 1004, 700, 800, 710, 760, 610}},
+      {"phosphate, set found: both phosphate effects stay, the set's C1 effect goes nowhere",
+       [&](SpectrumFixture& f) {
+         f.Compose({kP, kHxa});
+         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
+         f.Entry(2, 1).PutMono(1, f.CellOf(0, 1), Set1(50, kMono));
+       },
+       {1004, 708, 800, 710, 760, 610}},
+      {"phosphate, residue processed later: its ring correction replaces the C2 effect",
+       [](SpectrumFixture& f) {
+         f.Compose({kP, kHxa});
+         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
+         f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
+       },
+       {125, 211, 361, 421, 521, 621}},
+      {"phosphate, residue processed earlier: the C2 effect adds to its ring correction",
+       [](SpectrumFixture& f) {
+         f.Compose({kHxa, kP});
+         f.Place(kLinear, {Node(1, 1, 0, 3), Node(2, 0, 0, 2)});
+         f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40}));
+       },
+       {115, 209, 351, 411, 511, 611}},
+      {"phosphate on a furanose: its ring correction of 0 replaces the C2 effect as well",
+       [](SpectrumFixture& f) {
+         f.Compose({kP, kFur});
+         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
+         f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
+       },
+       {125, 221, 361, 421, 521}},
+      {"a phosphate bound to a phosphate corrects nothing",
+       [&](SpectrumFixture& f) {
+         f.Compose({kP, kP, kHxa});
+         f.Place(0, {Node(1, 0, 0, 2), Node(2, 0, 0, 2), Node(3, 1, 0, 4)});
+         f.Entry(3, 1).PutMono(2, f.CellOf(1, 2), Set1(50, kMono));
+       },
+       {1004, 708, 800, 710, 760, 610}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SpectrumFixture f;
+    c.setup(f);
+    for (unsigned r = 1; r <= f.Task.ResidueCount; ++r) {
+      const bool sugar = f.Task.Residues[r].NameIndex != kP;
+      for (unsigned form = 0; form < 2; ++form) {
+        f.Entry(r, form).PhosphateC1Effect = sugar && form == 1 ? 4 : 16;
+        f.Entry(r, form).PhosphateC2Effect = sugar && form == 1 ? 8 : 32;
+      }
+    }
+    EXPECT_EQ(Spectrum(f), c.expected);
+  }
 }
 
 TEST(SpectrumCalculationTest, NearestEffectInLoopOrder) {
@@ -147,6 +263,53 @@ TEST(SpectrumCalculationTest, NearestEffectInLoopOrder) {
   }
 }
 
+TEST(SpectrumCalculationTest, NearestPairSetInLoopOrder) {
+  struct tCandidate {
+    std::uint8_t group1, group2, proton1, proton2;
+    std::int32_t marker;
+  };
+  const struct {
+    const char* what;
+    std::uint8_t group1, proton1, group2, proton2;  // of the substituents on positions 3 and 4
+    std::vector<tCandidate> present;
+    std::int32_t taken;
+  } cases[] = {
+      {"tie: first group outermost", 1, 1, 1, 1,
+       {{1, 0, 1, 1, 11}, {1, 1, 0, 1, 13}, {0, 1, 1, 1, 12}}, 12},
+      {"second proton loop left at 2 >= 2 before the 1", 1, 1, 1, 2,
+       {{0, 1, 1, 0, 21}, {0, 1, 1, 2, 22}}, 21},
+      {"later lower count replaces", 1, 1, 1, 1, {{0, 0, 1, 1, 31}, {1, 1, 1, 0, 32}}, 32},
+      {"three mismatches when nothing nearer", 0, 1, 2, 0, {{1, 2, 0, 1, 41}}, 41},
+      {"each group compared with its own substituent's", 0, 1, 2, 1,
+       {{0, 1, 1, 1, 51}, {2, 0, 1, 1, 52}}, 51},
+      {"each proton compared with its own substituent's", 1, 0, 1, 2,
+       {{1, 1, 0, 1, 61}, {1, 1, 2, 0, 62}}, 61},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SpectrumFixture f;
+    f.Residues[kHxe].C2Substituent = c.group1;
+    f.Residues[kHxe].C2ProtonOrientation = c.proton1;
+    f.Residues[kHxa].C2Substituent = c.group2;
+    f.Residues[kHxa].C2ProtonOrientation = c.proton2;
+    f.Compose({kHxa, kHxe});
+    f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)});
+    tShiftEntry& entry = f.Entry(1, 0);
+    for (const tCandidate& p : c.present) {
+      entry.PutDi(2, DescriptorCell(0, 1, 1, p.proton1, p.group1, 0),
+                  DescriptorCell(0, 0, 0, p.proton2, p.group2, 0), Set2(0, {p.marker}));
+    }
+    const unsigned own1 = DescriptorCell(0, 1, 1, c.proton1, c.group1, 0);
+    const unsigned own2 = DescriptorCell(0, 0, 0, c.proton2, c.group2, 0);
+    // Type, anomeric, absolute and C1 peculiarity are never relaxed.
+    entry.PutDi(2, DescriptorCell(0, 0, 1, c.proton1, c.group1, 0), own2, Set2(0, {1000}));
+    entry.PutDi(2, own1, DescriptorCell(0, 0, 1, c.proton2, c.group2, 0), Set2(0, {1000}));
+    entry.PutDi(2, own1, DescriptorCell(1, 0, 0, c.proton2, c.group2, 0), Set2(0, {1000}));
+    entry.PutDi(2, DescriptorCell(0, 1, 1, c.proton1, c.group1, 2), own2, Set2(0, {1000}));
+    EXPECT_EQ(Spectrum(f).at(0), c.taken);
+  }
+}
+
 TEST(SpectrumCalculationTest, MissingEffectEndsTheRun) {
   const struct {
     const char* what;
@@ -170,12 +333,6 @@ TEST(SpectrumCalculationTest, MissingEffectEndsTheRun) {
          f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 1, 2)});
        },
        "Could not find the noaDLaF2 effect for #Hxa or its ancestors"},
-      {"alditol",
-       [](SpectrumFixture& f) {
-         f.Compose({kPen, kAld});
-         f.Place(kLinear, {Node(1, 0, 0, 4), Node(2, 0, 0, 2)});
-       },
-       "Could not find the nooDDxA4 effect for #Pen or its ancestors"},
       {"phosphate",
        [](SpectrumFixture& f) {
          f.Compose({kHxa, kP});
@@ -214,187 +371,9 @@ TEST(SpectrumCalculationTest, MissingEffectEndsTheRun) {
     SCOPED_TRACE(c.what);
     SpectrumFixture f;
     c.setup(f);
-    EXPECT_EQ(f.HaltedOutput(), FatalText(c.message));
-  }
-}
-
-// Node 0 (Hxa, alpha, D) carries itself on position 4 and node 1 (Hxe, beta, L) on position 3.
-void PlaceTwoSubstituents(SpectrumFixture& f) {
-  f.Compose({kHxa, kHxe});
-  f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)});
-}
-// Node 1 as a leaf: 121..621 with the beta code 1 correction of C2, -1.0 ppm.
-const tSpectrum kLeafHxeBeta{121, 211, 321, 421, 521, 621};
-
-TEST(SpectrumCalculationTest, TwoSubstituentsOrderedByPosition) {
-  SpectrumFixture f;
-  PlaceTwoSubstituents(f);
-  // Node 1 seen from node 0: pyranose, beta, other absolute, equatorial, hydroxy: 112.
-  // Node 0 seen from itself: pyranose, alpha, same absolute, axial, hydroxy: 16.
-  // Positions 3 and 4 are slot 2; the position-3 substituent takes the low byte.
-  f.Entry(1, 0).PutDi(2, 112, 16, Set2(0x0703, {1000, 700, 800, 790, 770, 620}));
-  f.Entry(1, 0).PutDi(2, 16, 112, Set2(0x0101, {1, 1, 1, 1, 1, 1}));
-  tSpectrum expected{1007, 700, 800, 790, 770, 620, 124};
-  expected.insert(expected.end(), kLeafHxeBeta.begin() + 1, kLeafHxeBeta.end());
-  EXPECT_EQ(Spectrum(f), expected);
-}
-
-TEST(SpectrumCalculationTest, MissingPairSetAddsBothEffects) {
-  SpectrumFixture f;
-  PlaceTwoSubstituents(f);
-  f.Entry(1, 0).PutEffect(3, 112, Set1(4, {0, 0, 50, 0, 0, 0}));
-  f.Entry(1, 0).PutEffect(4, 16, Set1(6, {0, 0, 0, -30, 0, 0}));
-  // Terminal 110..610, alpha code 0 (C5 +5), C3 +50, C4 -30, C1 +6 from its own effect set;
-  // node 1's C1 gets +4.
-  tSpectrum expected{116, 210, 360, 380, 515, 610, 125};
-  expected.insert(expected.end(), kLeafHxeBeta.begin() + 1, kLeafHxeBeta.end());
-  EXPECT_EQ(Spectrum(f), expected);
-}
-
-TEST(SpectrumCalculationTest, NearestPairSetInLoopOrder) {
-  struct tCandidate {
-    std::uint8_t group1, group2, proton1, proton2;
-    std::int32_t marker;
-  };
-  const struct {
-    const char* what;
-    std::uint8_t group1, proton1, group2, proton2;  // of the substituents on positions 3 and 4
-    std::vector<tCandidate> present;
-    std::int32_t taken;
-  } cases[] = {
-      {"tie: first group outermost", 1, 1, 1, 1,
-       {{1, 0, 1, 1, 11}, {1, 1, 0, 1, 13}, {0, 1, 1, 1, 12}}, 12},
-      {"second proton loop left at 2 >= 2 before the 1", 1, 1, 1, 2,
-       {{0, 1, 1, 0, 21}, {0, 1, 1, 2, 22}}, 21},
-      {"later lower count replaces", 1, 1, 1, 1, {{0, 0, 1, 1, 31}, {1, 1, 1, 0, 32}}, 32},
-      {"three mismatches when nothing nearer", 0, 1, 2, 0, {{1, 2, 0, 1, 41}}, 41},
-      {"each group compared with its own substituent's", 0, 1, 2, 1,
-       {{0, 1, 1, 1, 51}, {2, 0, 1, 1, 52}}, 51},
-      {"each proton compared with its own substituent's", 1, 0, 1, 2,
-       {{1, 1, 0, 1, 61}, {1, 1, 2, 0, 62}}, 61},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    SpectrumFixture f;
-    f.Residues[kHxe].C2Substituent = c.group1;
-    f.Residues[kHxe].C2ProtonOrientation = c.proton1;
-    f.Residues[kHxa].C2Substituent = c.group2;
-    f.Residues[kHxa].C2ProtonOrientation = c.proton2;
-    PlaceTwoSubstituents(f);
-    tShiftEntry& entry = f.Entry(1, 0);
-    for (const tCandidate& p : c.present) {
-      entry.PutDi(2, DescriptorCell(0, 1, 1, p.proton1, p.group1, 0),
-                  DescriptorCell(0, 0, 0, p.proton2, p.group2, 0), Set2(0, {p.marker}));
-    }
-    const unsigned own1 = DescriptorCell(0, 1, 1, c.proton1, c.group1, 0);
-    const unsigned own2 = DescriptorCell(0, 0, 0, c.proton2, c.group2, 0);
-    // Type, anomeric, absolute and C1 peculiarity are never relaxed.
-    entry.PutDi(2, DescriptorCell(0, 0, 1, c.proton1, c.group1, 0), own2, Set2(0, {1000}));
-    entry.PutDi(2, own1, DescriptorCell(0, 0, 1, c.proton2, c.group2, 0), Set2(0, {1000}));
-    entry.PutDi(2, own1, DescriptorCell(1, 0, 0, c.proton2, c.group2, 0), Set2(0, {1000}));
-    entry.PutDi(2, DescriptorCell(0, 1, 1, c.proton1, c.group1, 2), own2, Set2(0, {1000}));
-    EXPECT_EQ(Spectrum(f).at(0), c.taken);
-  }
-}
-
-TEST(SpectrumCalculationTest, NLinkedSubstituentUsesFixedEffectsOnly) {
-  const struct {
-    std::uint8_t position;
-    tSpectrum residue;  // 120..620, alpha code 0 (C5 +5), then -3.0 on Cp, +1.0 beside it
-  } cases[] = {
-      {2, {130, 190, 330, 420, 525, 620}},
-      {4, {120, 220, 330, 390, 535, 620}},
-      {6, {120, 220, 320, 420, 535, 590}},  // the last residue: nothing after its last carbon
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.position);
-    SpectrumFixture f;
-    f.Compose({kNlk, kHxa});
-    f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, c.position)});
-    f.Entry(1, 0).PutMono(0, f.CellOf(1, 0), Set1(0, {500, 400, 300}));
-    f.Entry(2, 0).PutMono(c.position - 2, f.CellOf(0, 1), Set1(0, {9, 9, 9, 9, 9, 9}));
-    tSpectrum expected{500, 400, 300};
-    expected.insert(expected.end(), c.residue.begin(), c.residue.end());
-    EXPECT_EQ(Spectrum(f), expected);
-  }
-}
-
-TEST(SpectrumCalculationTest, NLinkedSecondSubstituentSkipsThePairSet) {
-  SpectrumFixture f;
-  f.Compose({kHxa, kNlk});
-  f.Place(kBranched, {Node(1, 0, 0, 2, 4), Node(2, 0, 0)});
-  f.Entry(1, 0).PutDi(SubstitutionCode(2, 4), f.CellOf(0, 0), f.CellOf(1, 0), Set2(0, {9}));
-  f.Entry(1, 0).PutEffect(2, f.CellOf(0, 0), Set1(0, {0, 40}));
-  // 110..610, C5 +5, C2 +40 from its own effect, C4 -30 and C3, C5 +10; the leaf is not a sugar.
-  EXPECT_EQ(Spectrum(f), (tSpectrum{110, 250, 320, 380, 525, 610, 120, 220, 320}));
-}
-
-TEST(SpectrumCalculationTest, RingCorrectionsStayWithinAFourCarbonResidue) {
-  SpectrumFixture f;
-  f.Compose({kTet, kHxa});
-  f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 3)});
-  f.Entry(1, 0).PutEffect(2, f.CellOf(1, 0), Set1(4, {0, 0, 0, 0}));
-  f.Entry(2, 0).PutMono(1, f.CellOf(0, 1), Set1(0, {1000, 700, 800, 710, 760, 610}));
-  // The alpha C5 correction of +0.5 has no carbon to go to; node 1's C1 gets only the +4.
-  EXPECT_EQ(Spectrum(f), (tSpectrum{110, 210, 310, 410, 1004, 700, 800, 710, 760, 610}));
-}
-
-TEST(SpectrumCalculationTest, PhosphateCorrectsTheResidueBoundToIt) {
-  const tShifts kMono{1000, 700, 800, 710, 760, 610};
-  const struct {
-    const char* what;
-    std::function<void(SpectrumFixture&)> setup;
-    tSpectrum expected;
-  } cases[] = {
-      {"set found: both phosphate effects stay, the set's C1 effect goes nowhere",
-       [&](SpectrumFixture& f) {
-         f.Compose({kP, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
-         f.Entry(2, 1).PutMono(1, f.CellOf(0, 1), Set1(50, kMono));
-       },
-       {1004, 708, 800, 710, 760, 610}},
-      {"residue processed later: its ring correction replaces the C2 effect",
-       [](SpectrumFixture& f) {
-         f.Compose({kP, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
-         f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
-       },
-       {125, 211, 361, 421, 521, 621}},
-      {"residue processed earlier: the C2 effect adds to its ring correction",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kP});
-         f.Place(kLinear, {Node(1, 1, 0, 3), Node(2, 0, 0, 2)});
-         f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40}));
-       },
-       {115, 209, 351, 411, 511, 611}},
-      {"a furanose's ring correction of 0 replaces the C2 effect as well",
-       [](SpectrumFixture& f) {
-         f.Compose({kP, kFur});
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
-         f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
-       },
-       {125, 221, 361, 421, 521}},
-      {"a phosphate bound to a phosphate corrects nothing",
-       [&](SpectrumFixture& f) {
-         f.Compose({kP, kP, kHxa});
-         f.Place(0, {Node(1, 0, 0, 2), Node(2, 0, 0, 2), Node(3, 1, 0, 4)});
-         f.Entry(3, 1).PutMono(2, f.CellOf(1, 2), Set1(50, kMono));
-       },
-       {1004, 708, 800, 710, 760, 610}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    SpectrumFixture f;
-    c.setup(f);
-    // Only the beta form of the sugar has the effects that apply: +0.4 on C1, +0.8 on C2.
-    for (unsigned r = 1; r <= f.Task.ResidueCount; ++r) {
-      const bool sugar = f.Task.Residues[r].NameIndex != kP;
-      for (unsigned form = 0; form < 2; ++form) {
-        f.Entry(r, form).PhosphateC1Effect = sugar && form == 1 ? 4 : 16;
-        f.Entry(r, form).PhosphateC2Effect = sugar && form == 1 ? 8 : 32;
-      }
-    }
-    EXPECT_EQ(Spectrum(f), c.expected);
+    ::testing::internal::CaptureStdout();
+    EXPECT_THROW(f.Calculate(), ERunHalted);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), Fatal(c.message));
   }
 }
 
@@ -426,21 +405,8 @@ TEST(SpectrumCalculationTest, SearchModeReturnsTheDeviationOfTheSortedSpectrum) 
     }
     EXPECT_EQ(f.Calculate(), c.deviation);
     EXPECT_EQ(f.Model.CalculatedSpectrum, c.sorted);
+    EXPECT_EQ(f.Model.StructuresChecked, 1);
   }
-}
-
-TEST(SpectrumCalculationTest, EveryCalculationIsCountedInBothModes) {
-  SpectrumFixture f;
-  f.Compose({kAld});
-  f.Task.Spectrum = {650, 700, 1030};
-  f.Place(0, {Node(1, 0, 0, 2)});
-  f.Entry(1, 0).PutMono(0, f.CellOf(0, 0), Set1(2, {1030, 640, 715}));  // C1 +2 on itself
-  EXPECT_EQ(f.Calculate(), kNoDeviation);
-  EXPECT_EQ(f.Model.CalculatedSpectrum, (tSpectrum{1032, 640, 715}));
-  EXPECT_EQ(f.Model.StructuresChecked, 1);
-  f.Task.CalcMode = 0;
-  EXPECT_EQ(f.Calculate(), 27);
-  EXPECT_EQ(f.Model.StructuresChecked, 2);
 }
 
 }  // namespace

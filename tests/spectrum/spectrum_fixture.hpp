@@ -79,11 +79,6 @@ inline tStructureNode Node(std::uint8_t residue, std::uint8_t anomeric, std::uin
                         .Subst2 = subst2};
 }
 
-// What a fatal error prints.
-inline std::string FatalText(const std::string& message) {
-  return "\n" + message + "\nCan't continue\n\n";
-}
-
 struct SpectrumFixture {
   tResidueTable Residues = FixtureResidues();
   tTask Task;
@@ -137,13 +132,6 @@ struct SpectrumFixture {
   std::uint16_t Calculate() {
     tSpectrumCalculator calculator(Task, Residues, Topologies, Shifts, Model);
     return calculator.CalculateSpectrum();
-  }
-
-  // Calculates expecting the run to end; returns what was printed.
-  std::string HaltedOutput() {
-    ::testing::internal::CaptureStdout();
-    EXPECT_THROW(Calculate(), ERunHalted);
-    return ::testing::internal::GetCapturedStdout();
   }
 };
 

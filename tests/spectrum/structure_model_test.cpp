@@ -41,21 +41,5 @@ TEST(StructureModelTest, MoreThan255CarbonsFailTheCheck) {
   EXPECT_THROW(f.Place(0, {Node(1, 0, 0), Node(2, 0, 0)}), ECheckFailed);
 }
 
-TEST(StructureModelTest, RingCorrectionTables) {
-  EXPECT_EQ(C2Correction[0][1][4], -14);
-  EXPECT_EQ(C2Correction[0][1][6], -14);
-  EXPECT_EQ(C2Correction[0][1][5], -10);
-  EXPECT_EQ(C2Correction[0][0][1], -5);
-  EXPECT_EQ(C2Correction[0][0][6], 0);
-  EXPECT_EQ(C5Correction[0][0][6], 5);
-  EXPECT_EQ(C5Correction[0][1][6], 0);
-  for (int a = 0; a < 2; ++a) {
-    for (int code = 0; code < 8; ++code) {
-      EXPECT_EQ(C2Correction[1][a][code], 0);
-      EXPECT_EQ(C5Correction[1][a][code], 0);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace glycomb::testing
