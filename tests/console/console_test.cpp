@@ -35,30 +35,6 @@ TEST(AskKeyTest, AnswersByLetterInEitherCaseAndIgnoresOtherBytes) {
   }
 }
 
-TEST(AskKeyTest, OverwriteOrAppendKeys) {
-  KeyInput input("xo");
-  CaptureStdout();
-  EXPECT_TRUE(AskKey("Overwrite or append (O/A)?", {kScanO}, {kScanA}));
-  EXPECT_EQ(GetCapturedStdout(), "\nOverwrite or append (O/A)?O\n");
-}
-
-TEST(AskKeyTest, EndOfInputIsAFatalConsoleError) {
-  KeyInput input("zz");
-  CaptureStdout();
-  EXPECT_THROW(AskRetryAbort("Could not open X"), EErrorStop);
-  EXPECT_EQ(GetCapturedStdout(),
-            "\nCould not open X\nRetry or Abort?\nConsole error, code 0\nCan't continue\n\n");
-}
-
-TEST(AskKeyTest, StopRequestAnswersFalseWithoutEcho) {
-  KeyInput input("r");
-  CaptureStdout();
-  ConsoleCtrlHandler(kCtrlBreakEvent);
-  EXPECT_FALSE(AskRetryAbort("Question"));
-  EXPECT_EQ(GetCapturedStdout(),
-            "\nThe calculation is terminated by user\n\nQuestion\nRetry or Abort?");
-}
-
 TEST(ConsoleCtrlHandlerTest, ReasonsByEvent) {
   const struct {
     int event;
@@ -81,19 +57,6 @@ TEST(ConsoleCtrlHandlerTest, ReasonsByEvent) {
     EXPECT_FALSE(RunFlag.load());
   }
   RunFlag.store(true);
-}
-
-TEST(FatalErrorTest, PrintsTheBlockAndRaises) {
-  CaptureStdout();
-  try {
-    FatalError("NAMES.PS contains no data");
-    ADD_FAILURE() << "no exception";
-  } catch (const EErrorStop& error) {
-    EXPECT_STREQ(error.what(), "Good bye");
-  }
-  ShowWarning("careful");
-  EXPECT_EQ(GetCapturedStdout(),
-            "\nNAMES.PS contains no data\nCan't continue\n\nWarning: careful\n");
 }
 
 }  // namespace

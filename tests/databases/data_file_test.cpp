@@ -77,23 +77,5 @@ TEST(ReadDataLineTest, Line65535IsReadAndLine65536Refused) {
             testing::Fatal("The file LONG.TXT is longer than 65535 lines, line 65536"));
 }
 
-TEST(OpenDataFileTest, MissingFileAsksUntilAbortOrFound) {
-  TempDir dir;
-  tDataFile file;
-  {
-    KeyInput keys("a");
-    CaptureStdout();
-    EXPECT_FALSE(OpenDataFile(file, dir / "x.tsk", "X.TSK"));
-    EXPECT_EQ(GetCapturedStdout(),
-              "\nCould not open X.TSK for reading: file not found\nRetry or Abort?A\n");
-  }
-  dir.Write("X.TSK", "data\n");
-  {
-    KeyInput keys("");
-    EXPECT_TRUE(OpenDataFile(file, dir / "x.tsk", "X.TSK"));  // found without regard to case
-    EXPECT_EQ(ReadDataLine(file), "data");
-  }
-}
-
 }  // namespace
 }  // namespace glycomb

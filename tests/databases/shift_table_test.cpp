@@ -9,45 +9,7 @@
 namespace glycomb {
 namespace {
 
-realdata1e Single(std::int32_t c1_shift) { return realdata1e{.C1Effect = 1, .Shifts = {c1_shift}}; }
 realdata2e Pair(std::int32_t c1_shift) { return realdata2e{.C1Effects = 1, .Shifts = {c1_shift}}; }
-
-TEST(ShiftEntryTest, SetsAreFoundInTheirOwnCellOnlyAndReplaced) {
-  tShiftEntry entry;
-  entry.CreateShiftGrids(6);
-  entry.CreateEffectGrids(6);
-  EXPECT_EQ(entry.Terminal(), nullptr);
-  EXPECT_EQ(entry.Di(9, 575, 575), nullptr);
-  for (std::int32_t value : {10, 20}) {
-    entry.PutTerminal(Single(value));
-    entry.PutMono(1, 100, Single(value + 1));
-    entry.PutEffect(3, 100, Single(value + 2));
-    entry.PutDi(4, 100, 200, Pair(value + 3));
-    EXPECT_EQ(entry.Terminal()->Shifts[0], value);
-    EXPECT_EQ(entry.Mono(1, 100)->Shifts[0], value + 1);
-    EXPECT_EQ(entry.Effect(3, 100)->Shifts[0], value + 2);
-    EXPECT_EQ(entry.Di(4, 100, 200)->Shifts[0], value + 3);
-  }
-  EXPECT_EQ(entry.Mono(0, 100), nullptr);
-  EXPECT_EQ(entry.Mono(1, 101), nullptr);
-  EXPECT_EQ(entry.Effect(2, 100), nullptr);
-  EXPECT_EQ(entry.Di(4, 200, 100), nullptr);
-  EXPECT_EQ(entry.Di(3, 100, 200), nullptr);
-
-  EXPECT_THROW(entry.Mono(5, 0), ECheckFailed);
-  EXPECT_THROW(entry.Mono(0, kDescriptorCells), ECheckFailed);
-  EXPECT_THROW(entry.Di(10, 0, 0), ECheckFailed);
-  EXPECT_THROW(entry.Di(0, 0, kDescriptorCells), ECheckFailed);
-  EXPECT_THROW(entry.Effect(1, 0), ECheckFailed);
-  EXPECT_THROW(entry.PutEffect(7, 0, realdata1e{}), ECheckFailed);
-
-  entry.CreateShiftGrids(6);
-  EXPECT_EQ(entry.Terminal(), nullptr);
-  EXPECT_EQ(entry.Di(4, 100, 200), nullptr);
-  EXPECT_THROW(entry.Effect(3, 100), ECheckFailed);  // effect grids not created
-  entry.Release();
-  EXPECT_EQ(entry.AllocatedBytes(), 0u);
-}
 
 TEST(ShiftEntryTest, ManyPairSetsAreAllFoundAndNoOthers) {
   tShiftEntry entry;
@@ -72,18 +34,6 @@ TEST(ShiftEntryTest, ManyPairSetsAreAllFoundAndNoOthers) {
   }
   // Nothing is held per empty cell of the 28 x 331,776 pair grid.
   EXPECT_LT(entry.AllocatedBytes(), 2u * 1024 * 1024);
-}
-
-TEST(ShiftTableTest, OneEntryPerCompositionEntryAndForm) {
-  tShiftTable table;
-  table.Create(3);
-  EXPECT_EQ(table.ResidueCount(), 3u);
-  table.Entry(3, 1).NameIndex = 7;
-  EXPECT_EQ(table.Entry(3, 0).NameIndex, 0);
-  EXPECT_THROW(table.Entry(4, 0), ECheckFailed);
-  EXPECT_THROW(table.Entry(1, 2), ECheckFailed);
-  table.Release();
-  EXPECT_EQ(table.ResidueCount(), 0u);
 }
 
 }  // namespace

@@ -92,16 +92,5 @@ TEST(BestStructuresTest, HoldsTreatsEntriesOfOneNameAsInterchangeable) {
   }
 }
 
-TEST(BestStructuresTest, SortKeepsTheOrderOfEqualDeviations) {
-  tBestStructures best;
-  best.Create(6, 1, {0, 1});
-  const std::pair<std::uint8_t, std::uint16_t> offers[] = {
-      {1, 30}, {2, 10}, {3, 30}, {4, 10}, {5, 20}};
-  for (const auto& [tag, deviation] : offers) best.Keep(Tagged(tag), deviation);
-  best.SortByDeviation();
-  EXPECT_EQ(Contents(best), "2:10 4:10 5:20 1:30 3:30");
-  EXPECT_THROW(best.Entry(5), ECheckFailed);
-}
-
 }  // namespace
 }  // namespace glycomb

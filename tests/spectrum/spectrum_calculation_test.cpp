@@ -32,34 +32,6 @@ tSpectrum WithBetaHxeLeaf(tSpectrum node0, std::int32_t leaf_c1) {
   return node0;
 }
 
-TEST(SpectrumCalculationTest, ResidueWithoutSubstituentTakesTerminalAndRingCorrections) {
-  const struct {
-    std::uint8_t type, anomeric;
-    tSpectrum leaf;  // terminal 1k0 + 20 + anomeric, corrected at C2 and C5
-  } cases[] = {
-      {kHxa, 1, {121, 211, 321, 421, 521, 621}},  // beta, code 0: C2 -1.0, C5 0
-      {kHxa, 0, {120, 220, 320, 420, 525, 620}},  // alpha, code 0: C2 0, C5 +0.5
-      {kHxe, 0, {120, 215, 320, 420, 525, 620}},  // alpha, code 1: C2 -0.5, C5 +0.5
-      {kPen, 1, {121, 207, 321, 421, 521}},       // beta, code 4: C2 -1.4
-      {kTet, 1, {121, 211, 321, 421}},            // no C5 to correct
-      {kTet, 0, {120, 220, 320, 420}},
-      {kFur, 1, {121, 221, 321, 421, 521}},
-      {kAld, 0, {120, 220, 320}},
-      {kNon, 0, {120, 220}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(FixtureResidues()[c.type].Name + " anomeric " + std::to_string(c.anomeric));
-    SpectrumFixture f;
-    f.Compose({kHxa, c.type});
-    f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, c.anomeric, 0)});
-    f.Entry(1, 0).PutDi(SubstitutionCode(3, 4), f.CellOf(1, 0), f.CellOf(0, 0),
-                        Set2(0, {901, 902, 903, 904, 905, 906}));
-    tSpectrum expected{901, 902, 903, 904, 905, 906};
-    expected.insert(expected.end(), c.leaf.begin(), c.leaf.end());
-    EXPECT_EQ(Spectrum(f), expected);
-  }
-}
-
 TEST(SpectrumCalculationTest, ExactMonoSetAndItsC1EffectOnTheSubstituent) {
   const struct {
     std::uint8_t type;
@@ -84,135 +56,113 @@ TEST(SpectrumCalculationTest, ExactMonoSetAndItsC1EffectOnTheSubstituent) {
   }
 }
 
+// A structure and the shift data put in for it.
+struct tSetting {
+  std::vector<std::uint8_t> types;
+  std::uint8_t topology;
+  std::vector<tStructureNode> nodes;
+  std::function<void(SpectrumFixture&)> put;
+
+  void Apply(SpectrumFixture& f) const {
+    f.Compose(types);
+    f.Place(topology, nodes);
+    put(f);
+  }
+};
+
+const auto kNothing = [](SpectrumFixture&) {};
+
 // Structures whose spectra are worked out by hand from the fixture's shifts. Only the beta form
 // of a sugar has the phosphate effects that apply to it: +0.4 on C1, +0.8 on C2.
 TEST(SpectrumCalculationTest, SpectraWorkedOutByHand) {
   const tShifts kMono{1000, 700, 800, 710, 760, 610};
   const struct {
     const char* what;
-    std::function<void(SpectrumFixture&)> setup;
+    tSetting setting;
     tSpectrum expected;
   } cases[] = {
+      // Node 1 seen from node 0: furanose, beta, other absolute, open chain, deoxy, Catt:
+      // ((((1 x 2 + 1) x 2 + 1) x 3 + 2) x 3 + 2) x 4 + 1 = 285. Node 0 seen from node 1:
+      // pyranose, alpha, other absolute, axial, hydroxy, normal: 52.
       {"the descriptor takes each field from its source",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kFur});
-         f.Residues[kFur].C2ProtonOrientation = kC2ProtonOpenChain;
-         f.Residues[kFur].C2Substituent = kC2Deoxy;
-         f.Residues[kFur].C1Peculiarity = kC1Catt;
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 1, 2)});
-         // Node 1 seen from node 0: furanose, beta, other absolute, open chain, deoxy, Catt:
-         // ((((1 x 2 + 1) x 2 + 1) x 3 + 2) x 3 + 2) x 4 + 1 = 285.
-         f.Entry(1, 0).PutMono(1, 285, Set1(12, {1000, 700, 800, 710, 760, 610}));
-         // Node 0 seen from node 1: pyranose, alpha, other absolute, axial, hydroxy, normal: 52.
-         f.Entry(2, 1).PutMono(0, 52, Set1(3, {500, 400, 300, 200, 100}));
-       },
+       {{kHxa, kFur}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 1, 2)},
+        [](SpectrumFixture& f) {
+          f.Residues[kFur].C2ProtonOrientation = kC2ProtonOpenChain;
+          f.Residues[kFur].C2Substituent = kC2Deoxy;
+          f.Residues[kFur].C1Peculiarity = kC1Catt;
+          f.Entry(1, 0).PutMono(1, 285, Set1(12, {1000, 700, 800, 710, 760, 610}));
+          f.Entry(2, 1).PutMono(0, 52, Set1(3, {500, 400, 300, 200, 100}));
+        }},
        {1003, 700, 800, 710, 760, 610, 512, 400, 300, 200, 100}},
+      // One residue carrying itself on position 3: terminal 110..610; alpha code 0: C5 +5; the
+      // effect on C2..C4; its C1 effect on C1.
       {"no mono set: terminal and effect, the mono set never approximated",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa});
-         f.Place(0, {Node(1, 0, 0, 3)});  // one residue carrying itself on position 3
-         const unsigned own = f.CellOf(0, 0);
-         f.Entry(1, 0).PutMono(1, DescriptorCell(0, 0, 0, kC2ProtonAxial, kC2Amino, 0),
-                               Set1(0, {9, 9, 9, 9, 9, 9}));
-         f.Entry(1, 0).PutMono(0, own, Set1(0, {9, 9, 9, 9, 9, 9}));
-         f.Entry(1, 0).PutEffect(3, own, Set1(15, {0, 20, 80, -10, 0, 0}));
-       },
-       // Terminal 110..610; alpha code 0: C5 +5; the effect on C2..C4; its C1 effect on C1.
+       {{kHxa}, 0, {Node(1, 0, 0, 3)},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 0).PutMono(1, DescriptorCell(0, 0, 0, kC2ProtonAxial, kC2Amino, 0),
+                                Set1(0, {9, 9, 9, 9, 9, 9}));
+          f.Entry(1, 0).PutMono(0, f.CellOf(0, 0), Set1(0, {9, 9, 9, 9, 9, 9}));
+          f.Entry(1, 0).PutEffect(3, f.CellOf(0, 0), Set1(15, {0, 20, 80, -10, 0, 0}));
+        }},
        {125, 230, 390, 400, 515, 610}},
+      // Node 1 seen from node 0: pyranose, beta, other absolute, equatorial, hydroxy: 112.
+      // Node 0 seen from itself: pyranose, alpha, same absolute, axial, hydroxy: 16.
       {"Subst1 = 4, Subst2 = 3: the pair slot of 3 and 4, the position-3 substituent first",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kHxe});
-         f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)});
-         // Node 1 seen from node 0: pyranose, beta, other absolute, equatorial, hydroxy: 112.
-         // Node 0 seen from itself: pyranose, alpha, same absolute, axial, hydroxy: 16.
-         f.Entry(1, 0).PutDi(2, 112, 16, Set2(0x0703, {1000, 700, 800, 790, 770, 620}));
-         f.Entry(1, 0).PutDi(2, 16, 112, Set2(0x0101, {1, 1, 1, 1, 1, 1}));
-       },
+       {{kHxa, kHxe}, kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 0).PutDi(2, 112, 16, Set2(0x0703, {1000, 700, 800, 790, 770, 620}));
+          f.Entry(1, 0).PutDi(2, 16, 112, Set2(0x0101, {1, 1, 1, 1, 1, 1}));
+        }},
        WithBetaHxeLeaf({1007, 700, 800, 790, 770, 620}, 124)},
-      {"no pair set: both effects added",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kHxe});
-         f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 1)});
-         f.Entry(1, 0).PutEffect(3, 112, Set1(4, {0, 0, 50, 0, 0, 0}));
-         f.Entry(1, 0).PutEffect(4, 16, Set1(6, {0, 0, 0, -30, 0, 0}));
-       },
-       // Terminal 110..610, C5 +5, C3 +50, C4 -30, C1 +6 from its own effect; node 1's C1 +4.
-       WithBetaHxeLeaf({116, 210, 360, 380, 515, 610}, 125)},
-      // An N-linked substituent: 120..620, alpha code 0 (C5 +5), then -3.0 on Cp, +1.0 beside it.
-      {"N-linked at 2",
-       [](SpectrumFixture& f) {
-         f.Compose({kNlk, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 2)});
-         f.Entry(1, 0).PutMono(0, f.CellOf(1, 0), Set1(0, {500, 400, 300}));
-         f.Entry(2, 0).PutMono(0, f.CellOf(0, 1), Set1(0, {9, 9, 9, 9, 9, 9}));
-       },
-       {500, 400, 300, 130, 190, 330, 420, 525, 620}},
+      // An N-linked substituent: 120..620, alpha code 0 (C5 +5), -3.0 on C6, +1.0 on C5 only.
       {"N-linked at 6, the last carbon: nothing after it",
-       [](SpectrumFixture& f) {
-         f.Compose({kNlk, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 6)});
-         f.Entry(1, 0).PutMono(0, f.CellOf(1, 0), Set1(0, {500, 400, 300}));
-         f.Entry(2, 0).PutMono(4, f.CellOf(0, 1), Set1(0, {9, 9, 9, 9, 9, 9}));
-       },
+       {{kNlk, kHxa}, kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 6)},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 0).PutMono(0, f.CellOf(1, 0), Set1(0, {500, 400, 300}));
+          f.Entry(2, 0).PutMono(4, f.CellOf(0, 1), Set1(0, {9, 9, 9, 9, 9, 9}));
+        }},
        {500, 400, 300, 120, 220, 320, 420, 535, 590}},
+      // 110..610, C5 +5, C2 +40 from its own effect, C4 -30 and C3, C5 +10; the leaf not a sugar.
       {"N-linked second substituent: no pair set",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kNlk});
-         f.Place(kBranched, {Node(1, 0, 0, 2, 4), Node(2, 0, 0)});
-         f.Entry(1, 0).PutDi(SubstitutionCode(2, 4), f.CellOf(0, 0), f.CellOf(1, 0), Set2(0, {9}));
-         f.Entry(1, 0).PutEffect(2, f.CellOf(0, 0), Set1(0, {0, 40}));
-       },
-       // 110..610, C5 +5, C2 +40 from its own effect, C4 -30 and C3, C5 +10; the leaf not a sugar.
+       {{kHxa, kNlk}, kBranched, {Node(1, 0, 0, 2, 4), Node(2, 0, 0)},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 0).PutDi(SubstitutionCode(2, 4), f.CellOf(0, 0), f.CellOf(1, 0), Set2(0, {9}));
+          f.Entry(1, 0).PutEffect(2, f.CellOf(0, 0), Set1(0, {0, 40}));
+        }},
        {110, 250, 320, 380, 525, 610, 120, 220, 320}},
+      // The alpha C5 correction of +0.5 has no carbon to go to; node 1's C1 gets only the +4.
       {"ring corrections stay within a four-carbon residue",
-       [](SpectrumFixture& f) {
-         f.Compose({kTet, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 3)});
-         f.Entry(1, 0).PutEffect(2, f.CellOf(1, 0), Set1(4, {0, 0, 0, 0}));
-         f.Entry(2, 0).PutMono(1, f.CellOf(0, 1), Set1(0, {1000, 700, 800, 710, 760, 610}));
-       },
-       // The alpha C5 correction of +0.5 has no carbon to go to; node 1's C1 gets only the +4.
+       {{kTet, kHxa}, kLinear, {Node(1, 0, 0, 2), Node(2, 0, 0, 3)},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 0).PutEffect(2, f.CellOf(1, 0), Set1(4, {0, 0, 0, 0}));
+          f.Entry(2, 0).PutMono(1, f.CellOf(0, 1), Set1(0, {1000, 700, 800, 710, 760, 610}));
+        }},
        {110, 210, 310, 410, 1004, 700, 800, 710, 760, 610}},
       {"phosphate, set found: both phosphate effects stay, the set's C1 effect goes nowhere",
-       [&](SpectrumFixture& f) {
-         f.Compose({kP, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
-         f.Entry(2, 1).PutMono(1, f.CellOf(0, 1), Set1(50, kMono));
-       },
+       {{kP, kHxa}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
+        [&](SpectrumFixture& f) { f.Entry(2, 1).PutMono(1, f.CellOf(0, 1), Set1(50, kMono)); }},
        {1004, 708, 800, 710, 760, 610}},
       {"phosphate, residue processed later: its ring correction replaces the C2 effect",
-       [](SpectrumFixture& f) {
-         f.Compose({kP, kHxa});
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
-         f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
-       },
+       {{kP, kHxa}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
+        [](SpectrumFixture& f) { f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40})); }},
        {125, 211, 361, 421, 521, 621}},
       {"phosphate, residue processed earlier: the C2 effect adds to its ring correction",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kP});
-         f.Place(kLinear, {Node(1, 1, 0, 3), Node(2, 0, 0, 2)});
-         f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40}));
-       },
+       {{kHxa, kP}, kLinear, {Node(1, 1, 0, 3), Node(2, 0, 0, 2)},
+        [](SpectrumFixture& f) { f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40})); }},
        {115, 209, 351, 411, 511, 611}},
       {"phosphate on a furanose: its ring correction of 0 replaces the C2 effect as well",
-       [](SpectrumFixture& f) {
-         f.Compose({kP, kFur});
-         f.Place(kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)});
-         f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
-       },
+       {{kP, kFur}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
+        [](SpectrumFixture& f) { f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40})); }},
        {125, 221, 361, 421, 521}},
       {"a phosphate bound to a phosphate corrects nothing",
-       [&](SpectrumFixture& f) {
-         f.Compose({kP, kP, kHxa});
-         f.Place(0, {Node(1, 0, 0, 2), Node(2, 0, 0, 2), Node(3, 1, 0, 4)});
-         f.Entry(3, 1).PutMono(2, f.CellOf(1, 2), Set1(50, kMono));
-       },
+       {{kP, kP, kHxa}, 0, {Node(1, 0, 0, 2), Node(2, 0, 0, 2), Node(3, 1, 0, 4)},
+        [&](SpectrumFixture& f) { f.Entry(3, 1).PutMono(2, f.CellOf(1, 2), Set1(50, kMono)); }},
        {1004, 708, 800, 710, 760, 610}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SpectrumFixture f;
-    c.setup(f);
+    c.setting.Apply(f);
     for (unsigned r = 1; r <= f.Task.ResidueCount; ++r) {
       const bool sugar = f.Task.Residues[r].NameIndex != kP;
       for (unsigned form = 0; form < 2; ++form) {
@@ -313,64 +263,47 @@ TEST(SpectrumCalculationTest, NearestPairSetInLoopOrder) {
 TEST(SpectrumCalculationTest, MissingEffectEndsTheRun) {
   const struct {
     const char* what;
-    std::function<void(SpectrumFixture&)> setup;
+    tSetting setting;
     std::string message;
   } cases[] = {
       {"only cells of other type, anomeric, absolute or C1 kind",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa});
-         f.Place(0, {Node(1, 1, 0, 3)});
-         for (unsigned cell :
-              {DescriptorCell(1, 1, 0, 1, 1, 0), DescriptorCell(0, 0, 0, 1, 1, 0),
-               DescriptorCell(0, 1, 1, 1, 1, 0), DescriptorCell(0, 1, 0, 1, 1, 1)}) {
-           f.Entry(1, 1).PutEffect(3, cell, Set1(0, {}));
-         }
-       },
+       {{kHxa}, 0, {Node(1, 1, 0, 3)},
+        [](SpectrumFixture& f) {
+          for (unsigned cell :
+               {DescriptorCell(1, 1, 0, 1, 1, 0), DescriptorCell(0, 0, 0, 1, 1, 0),
+                DescriptorCell(0, 1, 1, 1, 1, 0), DescriptorCell(0, 1, 0, 1, 1, 1)}) {
+            f.Entry(1, 1).PutEffect(3, cell, Set1(0, {}));
+          }
+        }},
        "Could not find the noaDDbS3 effect for #Hxa or its ancestors"},
       {"furanose of the other absolute configuration",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kFur});
-         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 0, 1, 2)});
-       },
+       {{kHxa, kFur}, kLinear, {Node(1, 0, 0, 2), Node(2, 0, 1, 2)}, kNothing},
        "Could not find the noaDLaF2 effect for #Hxa or its ancestors"},
       {"phosphate",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kP});
-         f.Place(kLinear, {Node(1, 0, 0, 6), Node(2, 0, 0, 2)});
-       },
+       {{kHxa, kP}, kLinear, {Node(1, 0, 0, 6), Node(2, 0, 0, 2)}, kNothing},
        "Could not find the nneDDxP6 effect for #Hxa or its ancestors"},
       {"residue bound through a phosphate",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kPhl});
-         f.Place(kLinear, {Node(1, 0, 0, 2), Node(2, 1, 0, 3)});
-       },
+       {{kHxa, kPhl}, kLinear, {Node(1, 0, 0, 2), Node(2, 1, 0, 3)}, kNothing},
        "Could not find the noaDDxP2 effect for #Hxa or its ancestors"},
       {"second of two: the first one's effect does not stand in for it",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kHxe});
-         f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 0)});
-         f.Entry(1, 0).PutEffect(3, f.CellOf(1, 0), Set1(0, {}));
-         f.Entry(1, 0).PutEffect(4, f.CellOf(1, 0), Set1(0, {}));
-         f.Entry(1, 0).PutEffect(3, f.CellOf(0, 0), Set1(0, {}));
-       },
+       {{kHxa, kHxe}, kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 0)},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 0).PutEffect(3, f.CellOf(1, 0), Set1(0, {}));
+          f.Entry(1, 0).PutEffect(4, f.CellOf(1, 0), Set1(0, {}));
+          f.Entry(1, 0).PutEffect(3, f.CellOf(0, 0), Set1(0, {}));
+        }},
        "Could not find the noaDDaS4 effect for #Hxa or its ancestors"},
       {"both missing: the one on the lower position is looked up first",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kHxe});
-         f.Place(kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 0)});
-       },
+       {{kHxa, kHxe}, kBranched, {Node(1, 0, 0, 4, 3), Node(2, 1, 0)}, kNothing},
        "Could not find the noeDDbS3 effect for #Hxa or its ancestors"},
       {"an internal error ends the run the same way",
-       [](SpectrumFixture& f) {
-         f.Compose({kHxa, kHxe});
-         f.Place(kBranched, {Node(1, 0, 0, 3, 3), Node(2, 1, 0)});
-       },
+       {{kHxa, kHxe}, kBranched, {Node(1, 0, 0, 3, 3), Node(2, 1, 0)}, kNothing},
        "Internal error SC2: Two substitution positions should not be the same"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SpectrumFixture f;
-    c.setup(f);
+    c.setting.Apply(f);
     ::testing::internal::CaptureStdout();
     EXPECT_THROW(f.Calculate(), ERunHalted);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), Fatal(c.message));
