@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "console/checked.hpp"
 
 namespace glycomb {
 namespace {
