@@ -35,8 +35,8 @@ TEST(SubstitutionCodeTest, InconsistentPatternsAreInternalErrors) {
       {0, 4, "Internal error SC4: Monosubstitution should be indicated in the first parameter"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(testing::Captured([&] { EXPECT_THROW(SubstitutionCode(c.first, c.second), EErrorStop); }),
-              testing::Fatal(c.message));
+    const auto code = [&] { EXPECT_THROW(SubstitutionCode(c.first, c.second), EErrorStop); };
+    EXPECT_EQ(testing::Captured(code), testing::Fatal(c.message));
   }
 }
 

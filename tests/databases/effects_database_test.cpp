@@ -278,8 +278,8 @@ TEST(EffectsDatabaseTest, MalformedDataStopTheRunNamingTheLine) {
   }
 }
 
-// A pipe opens for reading but cannot go back to its start.
-TEST(EffectsDatabaseTest, FileThatCannotBeRewound) {
+// A pipe opens for reading but cannot go back to its start; a missing file is asked about.
+TEST(EffectsDatabaseTest, FileThatCannotBeRewoundOrOpened) {
   DatabaseDir dir;
   const std::string fifo = dir.Path() + "/EFFECTS.PS";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -290,6 +290,10 @@ TEST(EffectsDatabaseTest, FileThatCannotBeRewound) {
   EXPECT_FALSE(dir.Run(ReadEffectsDatabase, dir.Task({{"glc", kAnomericAlpha}}), table, output));
   EXPECT_EQ(output, Fatal("Could not reopen EFFECTS.PS. Try restarting the program."));
   close(writer);
+  unlink(fifo.c_str());
+  EXPECT_FALSE(dir.Run(ReadEffectsDatabase, dir.Task({{"glc", kAnomericAlpha}}), table, output));
+  EXPECT_EQ(output, "\nCould not open EFFECTS.PS for reading: file not found\nRetry or Abort?" +
+                        Fatal("Console error, code 0"));
 }
 
 }  // namespace

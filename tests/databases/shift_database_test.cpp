@@ -187,11 +187,11 @@ TEST(ShiftDatabaseTest, MalformedFilesStopTheRunNamingFileAndLine) {
 TEST(ShiftDatabaseTest, AFileThatCannotBeOpenedIsAskedAbout) {
   DatabaseDir dir;
   std::filesystem::create_directories(dir.Path() + "/c13data/A-GLC.DAT");
+  const tTask task = dir.Task({{"Glc", kAnomericAlpha}});
   tShiftTable table;
   testing::KeyInput keys("a");
-  EXPECT_EQ(testing::Captured([&] {
-              EXPECT_FALSE(ReadShiftDatabase(dir.Residues(), dir.Task({{"Glc", kAnomericAlpha}}), table));
-            }),
+  const auto read = [&] { EXPECT_FALSE(ReadShiftDatabase(dir.Residues(), task, table)); };
+  EXPECT_EQ(testing::Captured(read),
             "\nCould not open c13data/A-GLC.DAT for reading: is a directory\nRetry or Abort?A\n");
 }
 

@@ -87,7 +87,8 @@ TEST(SearchEnumerationTest, EqualDeviationsKeepTheFirstCandidatesInGenerationOrd
                           std::string(c.estimate) + "\nSequence now: 1 (0.00%)"),
               std::string::npos)
         << output;
-    EXPECT_NE(output.find("Sequence now: " + std::to_string(c.sequences) + " ("), std::string::npos);
+    EXPECT_NE(output.find("Sequence now: " + std::to_string(c.sequences) + " ("),
+              std::string::npos);
     EXPECT_EQ(output.find("Sequence now: " + std::to_string(c.sequences + 1) + " ("),
               std::string::npos);
     const auto scored = static_cast<std::int32_t>(expected.Scored.size());

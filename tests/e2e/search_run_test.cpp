@@ -31,9 +31,11 @@ std::string MaskElapsedTime(std::string output) {
   if (at < 16 || end == std::string::npos) return output;
   std::string separators;
   for (std::size_t i = at; i < end; ++i) {
-    if (std::isdigit(static_cast<unsigned char>(output[i])) == 0) separators += output[i];
-    else if (i + 1 < end && std::isdigit(static_cast<unsigned char>(output[i + 1])) != 0) continue;
-    else separators += '9';
+    const auto digit = [&](std::size_t k) {
+      return k < end && std::isdigit(static_cast<unsigned char>(output[k])) != 0;
+    };
+    if (!digit(i)) separators += output[i];
+    if (digit(i) && !digit(i + 1)) separators += '9';  // the end of a number
   }
   if (separators == "9:9:9.9") output.replace(at, end - at, "T");
   return output;
@@ -191,7 +193,8 @@ TEST_F(SearchRunTest, ExistingOrUnwritableResultFile) {
   const std::string not_written =
       "\nCould not write to TASK.RES: insufficient disk space\nRetry or Abort?";
   std::string lines_dropped = not_written + "R\n", all_dropped = "ora";
-  for (std::size_t at = report.find('\n'); at != std::string::npos; at = report.find('\n', at + 1)) {
+  for (const char c : report) {
+    if (c != '\n') continue;
     lines_dropped += not_written + "A\n";
     all_dropped += "a";
   }
@@ -211,8 +214,11 @@ TEST_F(SearchRunTest, ExistingOrUnwritableResultFile) {
     SCOPED_TRACE(c.existing);
     std::filesystem::remove_all(dir_ / "TASK.RES");
     if (c.result_file.empty()) {
-      if (c.existing == std::string("directory")) std::filesystem::create_directory(dir_ / "TASK.RES");
-      else std::filesystem::create_symlink(c.existing, dir_ / "TASK.RES");
+      if (c.existing == std::string("directory")) {
+        std::filesystem::create_directory(dir_ / "TASK.RES");
+      } else {
+        std::filesystem::create_symlink(c.existing, dir_ / "TASK.RES");
+      }
     } else {
       dir_.Write("TASK.RES", old_report);
     }

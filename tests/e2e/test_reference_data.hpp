@@ -8,7 +8,7 @@
 //   Gan  2-amino hexopyranose, class gal (equatorial 4: ring code 4), N-substitutable 2,
 //        O-substitutable 3, 4, 6; blocks #gal, then #galn, then #Gan
 //   Alx  2,6-dideoxy hexopyranose, class all (equatorial 3: ring code 2), O-substitutable 3, 4;
-//        every effect on it is zero (see kAlxTerminal below)
+//        every effect on it is zero (see kAlphaAlx below)
 //   Acy  N-linked non-sugar of two carbons (C1 peculiarity c), substitutable nowhere
 //   Gol  alditol of three carbons, class ald3, O-substitutable 2, 3
 //

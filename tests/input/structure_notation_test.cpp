@@ -188,15 +188,17 @@ TEST_F(StructureNotationTest, StructureFile) {
     std::string content, argument, output;
   } cases[] = {
       {"; only\n\n   ; comments\n", "s", Fatal(file + " contains no data")},
-      {"\n\n4)aDGlc- ; comment\n", "s.txt", Fatal("The structure should not contain any spaces, file " + file + ", line 3")},
+      {"\n\n4)aDGlc- ; comment\n", "s.txt",
+       Fatal("The structure should not contain any spaces, file " + file + ", line 3")},
       {"\n4)aDGlc-;\tcomment\nnot read", "s.txt", ""},
   };
   for (const auto& row : cases) {
     dir_.Write("S.STR", row.content);
     bool ok = false;
-    EXPECT_EQ(Captured([&] { ok = ReadStructureFile(dir_ / row.argument, residues_, task_, topologies_, working_); }),
-              row.output)
-        << row.content;
+    const auto read = [&] {
+      ok = ReadStructureFile(dir_ / row.argument, residues_, task_, topologies_, working_);
+    };
+    EXPECT_EQ(Captured(read), row.output) << row.content;
     EXPECT_EQ(ok, row.output.empty()) << row.content;
   }
   EXPECT_EQ(Described(), "0: Glc 0000 40;");

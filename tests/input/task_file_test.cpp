@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/fixtures.hpp"
+#include "support/key_input.hpp"
 
 namespace glycomb {
 namespace {
@@ -27,11 +28,15 @@ std::string Replace(std::string text, const std::string& from, const std::string
 class TaskFileTest : public ::testing::Test {
  protected:
   // Reads `text` as the task file T.TSK; the output goes to output_ with the file name as {F}.
-  bool Read(const std::string& text) {
+  bool ReadText(const std::string& text) {
     dir_.Write("T.TSK", text);
-    bool ok = false;
-    output_ = testing::Captured([&] { ok = ReadTaskFile(dir_ / "t.dat", residues_, task_); });
+    const bool ok = Read(dir_ / "t.dat");
     output_ = Replace(output_, dir_ / "T.TSK", "{F}");
+    return ok;
+  }
+  bool Read(const std::string& name) {
+    bool ok = false;
+    output_ = testing::Captured([&] { ok = ReadTaskFile(name, residues_, task_); });
     return ok;
   }
   testing::TempDir dir_;
@@ -77,13 +82,13 @@ TEST_F(TaskFileTest, FatalErrorsInOrder) {
       {"aDGlc cDGro\n1 2 3 4 5 6 7 8 9\nwidespread mode", "There number of phosphate groups exceeds the number of alditols, file {F}\nTo generate structures with non-phosphorylated alditols turn off WIDESPREAD mode in your task file"},
   };
   for (const auto& c : cases) {
-    EXPECT_FALSE(Read(c.text)) << c.text;
+    EXPECT_FALSE(ReadText(c.text)) << c.text;
     EXPECT_EQ(output_, testing::Fatal(c.message)) << c.text;
   }
 }
 
 TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
-  ASSERT_TRUE(Read("; task\n  34)bDGlc   3x)aDGal\t?\?)?DGlcN xx)aLManp  P p ; comment\n"
+  ASSERT_TRUE(ReadText("; task\n  34)bDGlc   3x)aDGal\t?\?)?DGlcN xx)aLManp  P p ; comment\n"
                    "1034 10345 103 -1034 +01034 00 2 3 4 5 6 7\n  8 9 10 11 12 13\n"
                    "14 15 16 17 18 19\nCORRECTION: -5\ncorrection:+2\nWideSpread\nLimit:50"))
       << output_;
@@ -130,7 +135,7 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
       {"nothing\n  LIMIT: 7\nCORRECTION: -1", "", 0, -1, 20},
   };
   for (const auto& c : cases) {
-    EXPECT_TRUE(Read(head + c.options)) << c.options;
+    EXPECT_TRUE(ReadText(head + c.options)) << c.options;
     EXPECT_EQ(output_, c.output) << c.options;
     EXPECT_EQ(task_.Spectrum.front(), c.first_shift) << c.options;
     EXPECT_EQ(task_.Correction, c.correction) << c.options;
@@ -139,15 +144,19 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
 }
 
 TEST_F(TaskFileTest, PhosphorylatedAlditolsAndNLinkedResiduesPass) {
-  EXPECT_TRUE(Read("aDGlc cDGro P\n1 2 3 4 5 6 7 8 9\nWIDESPREAD")) << output_;
-  EXPECT_TRUE(Read("aDGlcN cDAce ?DGroP\n1 2 3 4 5 6 7 8 9 10 11\nWIDESPREAD")) << output_;
+  EXPECT_TRUE(ReadText("aDGlc cDGro P\n1 2 3 4 5 6 7 8 9\nWIDESPREAD")) << output_;
+  EXPECT_TRUE(ReadText("aDGlcN cDAce ?DGroP\n1 2 3 4 5 6 7 8 9 10 11\nWIDESPREAD")) << output_;
 }
 
 TEST_F(TaskFileTest, TaskFileAndResultFileNames) {
   dir_.Write("abc.tsk", "");
-  EXPECT_EQ(testing::Captured([&] { EXPECT_FALSE(ReadTaskFile(dir_ / "abc.dat", residues_, task_)); }),
-            testing::Fatal((dir_ / "ABC.TSK") + " contains no data"));
+  EXPECT_FALSE(Read(dir_ / "abc.dat"));
+  EXPECT_EQ(output_, testing::Fatal((dir_ / "ABC.TSK") + " contains no data"));
   EXPECT_EQ(task_.ResultFileName, dir_ / "ABC.RES");
+  testing::KeyInput abort("a");
+  EXPECT_FALSE(Read(dir_ / "missing"));
+  EXPECT_EQ(output_, "\nCould not open " + (dir_ / "MISSING.TSK") +
+                         " for reading: file not found\nRetry or Abort?A\n");
 }
 
 }  // namespace

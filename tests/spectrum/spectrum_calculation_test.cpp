@@ -144,15 +144,21 @@ TEST(SpectrumCalculationTest, SpectraWorkedOutByHand) {
        {1004, 708, 800, 710, 760, 610}},
       {"phosphate, residue processed later: its ring correction replaces the C2 effect",
        {{kP, kHxa}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
-        [](SpectrumFixture& f) { f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40})); }},
+        [](SpectrumFixture& f) {
+          f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
+        }},
        {125, 211, 361, 421, 521, 621}},
       {"phosphate, residue processed earlier: the C2 effect adds to its ring correction",
        {{kHxa, kP}, kLinear, {Node(1, 1, 0, 3), Node(2, 0, 0, 2)},
-        [](SpectrumFixture& f) { f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40})); }},
+        [](SpectrumFixture& f) {
+          f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40}));
+        }},
        {115, 209, 351, 411, 511, 611}},
       {"phosphate on a furanose: its ring correction of 0 replaces the C2 effect as well",
        {{kP, kFur}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
-        [](SpectrumFixture& f) { f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40})); }},
+        [](SpectrumFixture& f) {
+          f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
+        }},
        {125, 221, 361, 421, 521}},
       {"a phosphate bound to a phosphate corrects nothing",
        {{kP, kP, kHxa}, 0, {Node(1, 0, 0, 2), Node(2, 0, 0, 2), Node(3, 1, 0, 4)},

@@ -14,7 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void ExecInChild(const std::string& directory, const std::vector<std::string>& arguments) {
+[[noreturn]] void ExecInChild(const std::string& directory,
+                              const std::vector<std::string>& arguments) {
   if (chdir(directory.c_str()) != 0) _exit(126);
   // The test runner may have blocked signals; the program must start with defaults.
   sigset_t none;
@@ -102,7 +103,8 @@ bool ProgramSession::ReadSome(std::chrono::milliseconds timeout) {
 bool ProgramSession::WaitFor(const std::string& text, std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   while (output_.find(text) == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0 || !ReadSome(left)) return output_.find(text) != std::string::npos;
   }
   return true;

@@ -42,7 +42,8 @@ class ProgramSession {
 
   // Reads output until it contains `text` (counted from the start of the output); false on timeout
   // or end of output.
-  bool WaitFor(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  bool WaitFor(const std::string& text,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
   void Send(const std::string& bytes);
   void Signal(int signal_number);
   // Closes the input (end of input for a pipe).

@@ -122,8 +122,8 @@ class tSearchModel {
   // Whether `position` of the residue at `node` can hold the residue at `child`.
   bool Suits(int position, int node, int child) const {
     const tNameRecord& carrier = Of(nodes_[node].Residue);
-    return InSet(Of(nodes_[child].Residue).NLinked ? carrier.NSubstitutable : carrier.OSubstitutable,
-                 position);
+    const bool n_linked = Of(nodes_[child].Residue).NLinked != 0;
+    return InSet(n_linked ? carrier.NSubstitutable : carrier.OSubstitutable, position);
   }
 
   bool Allowed(int node, int p1, int p2) const {
