@@ -248,39 +248,6 @@ TEST_F(SearchRunTest, StopRequestDuringTheOverwriteQuestionWritesNothing) {
   EXPECT_EQ(dir_.Read("TASK.RES"), "An older report\r\n");
 }
 
-// The estimate is (n - 1)! times the start nodes of the searched topologies (all, or with
-// WIDESPREAD those of shapes 0 and 1), in the short form: 195840 / 1024 = 191.25, which is
-// 191.3 at four significant digits; 3412080 / 1048576 = 3.2540 at five; 66971520 / 1048576 =
-// 63.869. (Fewer residues: search_enumeration_test.cpp.) A stop request then ends the search.
-// The spectrum is that of the alpha Alx, so that no deviation comes near the 16-bit limit.
-TEST_F(SearchRunTest, EstimateForSixToNineResidues) {
-  const struct {
-    int residues;
-    const char* all;
-    const char* widespread;
-  } cases[] = {{6, "13.13K", "2640"}, {7, "191.30K", "20.39K"}, {8, "3.25M", "182.10K"},
-               {9, "63.87M", "1.77M"}};
-  for (const auto& c : cases) {
-    for (const bool widespread : {false, true}) {
-      std::string composition = "aDAlx", spectrum = "1500 1200 1300 1400 1305 702";
-      for (int i = 1; i < c.residues; ++i) {
-        composition += " aDAlx";
-        spectrum += " 1500 1200 1300 1400 1305 702";
-      }
-      dir_.Write("TASK.TSK",
-                 composition + "\n" + spectrum + "\n" + (widespread ? "WIDESPREAD\n" : ""));
-      ProgramSession session(dir_.Path(), {"task"}, ProgramSession::Mode::kPipe);
-      const std::string estimate = std::string("The top estimation for the number of sequences is ") +
-                                   (widespread ? c.widespread : c.all) + "\nSequence now: 1 (";
-      EXPECT_TRUE(session.WaitFor(estimate)) << session.Output();
-      session.Signal(SIGINT);
-      EXPECT_TRUE(session.WaitFor(kPressAnyKey));
-      session.CloseInput();
-      EXPECT_EQ(session.Wait(), 0);
-    }
-  }
-}
-
 // A beta Hex carrying itself at 2 needs noaDDbS2, which the data set lacks.
 TEST_F(SearchRunTest, MissingEffectEndsTheRunWithoutResult) {
   const auto result = Search("bDHex\n620 710 720 730 790 960\n");

@@ -115,8 +115,9 @@ TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
 TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
   const std::string head = "aDGlc\n1 2 3 4 5 6\n";
   const std::string correction = "Warning: Spectrum correction is specified incorrectly or exceeds the range of -12.7..+12.7, file {F}, line 3\nContinuing with no correction\n";
-  const std::string bounds = "Warning: The number of structures exceeds bounds of 1..99, file {F}, line 3\nContinuing with limit=20\n";
+  const std::string bounds = "Warning: The number of structures exceeds bounds of 1..99, file {F}, line ";
   const std::string limit = "Warning: The number of structures is specified incorrectly or exceeds 255, file {F}, line ";
+  const std::string twenty = "\nContinuing with limit=20\n";
   const struct {
     std::string options;
     std::string output;
@@ -125,12 +126,12 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
       {"CORRECTION: 200", correction, 1, 0, 20},
       {"CORRECTION: 5x", correction, 1, 0, 20},
       {"CORRECTION: 99999999999999999999999", correction, 1, 0, 20},
-      {"LIMIT: 150", bounds, 1, 0, 20},
-      {"LIMIT: 0", bounds, 1, 0, 20},
-      {"LIMIT: 300", limit + "3\nContinuing with limit=20\n", 1, 0, 20},
-      {"LIMIT: 7\nLIMIT: -1", limit + "4\nContinuing with limit=20\n", 1, 0, 20},
-      {"LIMIT: 7\nLIMIT: 50 ", limit + "4\nContinuing with limit=20\n", 1, 0, 20},
-      {"LIMIT: 99999999999999999999999", limit + "3\nContinuing with limit=20\n", 1, 0, 20},
+      {"LIMIT: 150", bounds + "3" + twenty, 1, 0, 20},
+      {"LIMIT: 7\nLIMIT: 0", bounds + "4" + twenty, 1, 0, 20},
+      {"LIMIT: 300", limit + "3" + twenty, 1, 0, 20},
+      {"LIMIT: 7\nLIMIT: -1", limit + "4" + twenty, 1, 0, 20},
+      {"LIMIT: 7\nLIMIT: 50 ", limit + "4" + twenty, 1, 0, 20},
+      {"LIMIT: 99999999999999999999999", limit + "3" + twenty, 1, 0, 20},
       {"   limit:   7  ", "", 1, 0, 7},
       {"nothing\n  LIMIT: 7\nCORRECTION: -1", "", 0, -1, 20},
   };

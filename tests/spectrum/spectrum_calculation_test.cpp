@@ -95,16 +95,16 @@ TEST(SpectrumCalculationTest, SpectraWorkedOutByHand) {
         }},
        {1003, 700, 800, 710, 760, 610, 512, 400, 300, 200, 100}},
       // One residue carrying itself on position 3: terminal 110..610; alpha code 0: C5 +5; the
-      // effect on C2..C4; its C1 effect on C1.
+      // effect on C2..C4; its C1 effect of 20.0 ppm on C1.
       {"no mono set: terminal and effect, the mono set never approximated",
        {{kHxa}, 0, {Node(1, 0, 0, 3)},
         [](SpectrumFixture& f) {
           f.Entry(1, 0).PutMono(1, DescriptorCell(0, 0, 0, kC2ProtonAxial, kC2Amino, 0),
                                 Set1(0, {9, 9, 9, 9, 9, 9}));
           f.Entry(1, 0).PutMono(0, f.CellOf(0, 0), Set1(0, {9, 9, 9, 9, 9, 9}));
-          f.Entry(1, 0).PutEffect(3, f.CellOf(0, 0), Set1(15, {0, 20, 80, -10, 0, 0}));
+          f.Entry(1, 0).PutEffect(3, f.CellOf(0, 0), Set1(200, {0, 20, 80, -10, 0, 0}));
         }},
-       {125, 230, 390, 400, 515, 610}},
+       {310, 230, 390, 400, 515, 610}},
       // Node 1 seen from node 0: pyranose, beta, other absolute, equatorial, hydroxy: 112.
       // Node 0 seen from itself: pyranose, alpha, same absolute, axial, hydroxy: 16.
       {"Subst1 = 4, Subst2 = 3: the pair slot of 3 and 4, the position-3 substituent first",
