@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e/test_reference_data.hpp"
+#include "support/fixtures.hpp"
 #include "support/program_runner.hpp"
 #include "support/temp_dir.hpp"
 
@@ -256,7 +257,7 @@ TEST_F(SearchRunTest, MissingEffectEndsTheRunWithoutResult) {
                 "Pressing Ctrl-Break cancels the calculation\n"
                 "The top estimation for the number of sequences is 1\n" +
                 Progress(1, "0.00") +
-                "\nCould not find the noaDDbS2 effect for #Hex or its ancestors\nCan't continue\n\n" +
+                testing::Fatal("Could not find the noaDDbS2 effect for #Hex or its ancestors") +
                 kPressAnyKey);
   EXPECT_EQ(result.ExitCode, 0);
   EXPECT_FALSE(ResultExists());
