@@ -113,17 +113,40 @@ double Now() {
   return static_cast<double>(since_epoch.count()) / 86'400'000.0;
 }
 
-std::string ProgressLine(std::int32_t sequence, double time_left, float fraction) {
-  char percent[32];
-  std::snprintf(percent, sizeof percent, "%4.2f", static_cast<double>(fraction) * 100.0);
+namespace {
+
+// Writes the progress line into `out` without allocating; returns its length.
+std::size_t FormatProgressLine(char* out, std::size_t size, std::int32_t sequence,
+                               double time_left, float fraction) {
   const tDayTime left = SplitDays(time_left);
-  return "Sequence now: " + std::to_string(sequence) + " (" + percent + "%), time left: " +
-         DayPrefix(left.Days) + std::to_string(left.Hours) + "hr " + std::to_string(left.Minutes) +
-         "min" + std::string(11, ' ') + "\r";
+  char days[32] = "";
+  if (left.Days == 1) {
+    std::snprintf(days, sizeof days, "1 day + ");
+  } else if (left.Days > 1) {
+    std::snprintf(days, sizeof days, "%lld days + ", static_cast<long long>(left.Days));
+  }
+  const int length =
+      std::snprintf(out, size, "Sequence now: %d (%4.2f%%), time left: %s%dhr %dmin%11s\r",
+                    static_cast<int>(sequence), static_cast<double>(fraction) * 100.0, days,
+                    left.Hours, left.Minutes, "");
+  if (length < 0 || static_cast<std::size_t>(length) >= size) {
+    CheckFailed("range check error: progress line too long");
+  }
+  return static_cast<std::size_t>(length);
+}
+
+}  // namespace
+
+std::string ProgressLine(std::int32_t sequence, double time_left, float fraction) {
+  char line[160];
+  return std::string(line, FormatProgressLine(line, sizeof line, sequence, time_left, fraction));
 }
 
 void ShowProgress(std::int32_t sequence, double time_left, float fraction) {
-  std::cout << ProgressLine(sequence, time_left, fraction) << std::flush;
+  // Called once per sequence of the search: formatted on the stack, nothing allocated.
+  char line[160];
+  const std::size_t length = FormatProgressLine(line, sizeof line, sequence, time_left, fraction);
+  std::cout.write(line, static_cast<std::streamsize>(length)).flush();
 }
 
 }  // namespace glycomb
