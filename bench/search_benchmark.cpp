@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
   tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
   tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
                           run.BestStructures);
-  search.SetSearchStartTime(Now());
-  search.SetSequenceEstimate(1 << 30);
+  search.SearchStartTime = Now();
+  search.SequenceEstimate = 1 << 30;
 
   // The progress lines go nowhere: only the search itself is timed.
   std::ostringstream discarded;

@@ -93,12 +93,7 @@ KeyResult ReadKeyByte(const StopSignalsBlocked& signals, unsigned char& key, int
   }
 }
 
-bool Contains(std::initializer_list<std::uint8_t> set, std::uint8_t code) {
-  return std::find(set.begin(), set.end(), code) != set.end();
-}
-
-}  // namespace
-
+// Scan code of the key that produces the byte `key` (letters in either case), or 0.
 std::uint8_t ScanCodeOf(unsigned char key) {
   // Scan codes of the letter keys of a standard keyboard, A to Z.
   static constexpr std::uint8_t kLetterScanCodes[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23,
@@ -108,6 +103,12 @@ std::uint8_t ScanCodeOf(unsigned char key) {
   if (key < 'A' || key > 'Z') return 0;
   return kLetterScanCodes[key - 'A'];
 }
+
+bool Contains(std::initializer_list<std::uint8_t> set, std::uint8_t code) {
+  return std::find(set.begin(), set.end(), code) != set.end();
+}
+
+}  // namespace
 
 void FatalError(const std::string& message) {
   std::cout << '\n' << message << "\nCan't continue\n\n" << std::flush;

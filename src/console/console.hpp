@@ -36,9 +36,6 @@ inline constexpr std::uint8_t kScanR = 19;
 inline constexpr std::uint8_t kScanO = 24;
 inline constexpr std::uint8_t kScanA = 30;
 
-// Scan code of the key that produces the byte `key` (letters in either case), or 0.
-std::uint8_t ScanCodeOf(unsigned char key);
-
 // Prints an empty line, `message`, "Can't continue" and an empty line, then raises EErrorStop.
 [[noreturn]] void FatalError(const std::string& message);
 

@@ -66,8 +66,8 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
   tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
                           run.BestStructures);
-  search.SetSearchStartTime(start_time);
-  search.SetSequenceEstimate(SequenceEstimate(run));
+  search.SearchStartTime = start_time;
+  search.SequenceEstimate = SequenceEstimate(run);
 
   std::cout << "Pressing Ctrl-Break cancels the calculation\n"
             << "The top estimation for the number of sequences is "

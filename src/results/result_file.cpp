@@ -59,8 +59,7 @@ bool OpenResultFile(OutputTextFile& file, const std::string& file_name) {
   }
 }
 
-}  // namespace
-
+// The entry line of the structure at 0-based `index` of the sorted table.
 std::string ResultEntryLine(std::size_t index, const std::string& structure_text,
                             const std::string& shape, std::uint16_t deviation,
                             std::size_t carbon_count) {
@@ -71,6 +70,8 @@ std::string ResultEntryLine(std::size_t index, const std::string& structure_text
   return (rank <= 9 ? " " : "") + std::to_string(rank) + ": " + structure_text + "\t(" + shape +
          ")\t Dev.: " + mean;
 }
+
+}  // namespace
 
 bool WriteResultFile(const std::string& file_name, tBestStructures& best,
                      const tTopologyTable& topologies, const tTask& task,

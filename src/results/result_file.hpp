@@ -20,9 +20,4 @@ bool WriteResultFile(const std::string& file_name, tBestStructures& best,
                      const tTopologyTable& topologies, const tTask& task,
                      const tResidueTable& residues, std::size_t carbon_count);
 
-// The entry line of the structure at 0-based `index` of the sorted table, without the line end.
-std::string ResultEntryLine(std::size_t index, const std::string& structure_text,
-                            const std::string& shape, std::uint16_t deviation,
-                            std::size_t carbon_count);
-
 }  // namespace glycomb

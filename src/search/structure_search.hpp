@@ -22,11 +22,6 @@ class tStructureSearch {
                    const tTopologyTable& topologies, tStructureModel& model,
                    tCandidateScorer& scorer, tBestStructures& best);
 
-  // Upper bound of the number of sequences of the whole search, shown before it starts and used
-  // for the progress line: (n - 1)! times the start nodes of the topologies searched.
-  void SetSequenceEstimate(std::int32_t estimate) { SequenceEstimate = estimate; }
-  void SetSearchStartTime(double days) { SearchStartTime = days; }
-
   // Searches every topology of the table in catalogue order (those of Shape 2 only without
   // WIDESPREAD) from each of its start nodes in ascending order.
   void SearchAllTopologies();
@@ -48,8 +43,10 @@ class tStructureSearch {
   bool LinkageAllowed(std::uint8_t entry, std::uint8_t p1, std::uint8_t p2) const;
 
   std::int32_t SequenceCount = 0;
+  // Upper bound of the number of sequences of the whole search, shown before it starts and used
+  // for the progress line: (n - 1)! times the start nodes of the topologies searched.
   std::int32_t SequenceEstimate = 0;
-  double SearchStartTime = 0;
+  double SearchStartTime = 0;  // in days
   std::uint8_t StartNode = 0;
   std::array<std::uint8_t, 10> UsedResidues{};
 

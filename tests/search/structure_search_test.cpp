@@ -77,7 +77,7 @@ class SearchRun : public tCandidateScorer {
     for (const tTaskResidue& entry : task.Residues) names.push_back(entry.NameIndex);
     best.Create(limit, task.ResidueCount, names);
     search.emplace(task, residues, topologies, model, *this, best);
-    search->SetSequenceEstimate(1000000);
+    search->SequenceEstimate = 1000000;
   }
   ~SearchRun() override { RunFlag.store(true); }
 
