@@ -198,9 +198,11 @@ class TaskReader {
 
   tTaskResidue ReadResidue(const std::string& token, std::size_t index) {
     if (token == kPhosphateToken) {
+      // The phosphate reads as D, as in the structure notation, so that a search and /CALC
+      // describe it alike to the residue carrying it.
       return tTaskResidue{.NameIndex = 0,
                           .Anomeric = kAnomericNone,
-                          .Absolute = kAbsoluteL,
+                          .Absolute = kAbsoluteD,
                           .Subst1 = kAnyPosition,
                           .Subst2 = kNoSubstituent};
     }

@@ -22,6 +22,12 @@ unsigned CellWith(std::uint8_t type, std::uint8_t anomeric, std::uint8_t absolut
   return DescriptorCell(type, anomeric, absolute, c2_proton, c2_group, c1_peculiarity);
 }
 
+// A block that cannot be calculated: carries the message until the caller decides whether to
+// print it.
+struct EBlockFailed {
+  std::string Message;
+};
+
 }  // namespace
 
 unsigned tSpectrumCalculator::tSubstituent::Cell() const {
@@ -51,18 +57,75 @@ tSpectrumCalculator::tSpectrumCalculator(const tTask& task, const tResidueTable&
 
 std::uint16_t tSpectrumCalculator::CalculateSpectrum() {
   try {
-    return Calculate();
+    model_.StructuresChecked = CheckedAdd<std::int32_t>(model_.StructuresChecked, 1);
+    const tStructure& structure = model_.WorkingStructure;
+    if (structure.Nodes.size() > blocks_.size()) CheckFailed("range check error: too many nodes");
+    for (std::size_t i = 0; i < structure.Nodes.size(); ++i) blocks_[i] = ResidueBlock(structure, i);
+    if (model_.CalculatedSpectrum.size() < At(model_.CarbonOffsets, structure.Nodes.size())) {
+      CheckFailed("range check error: spectrum shorter than the structure");
+    }
+    AssembleSpectrum(structure, model_.CarbonOffsets.data(), blocks_.data(),
+                     model_.CalculatedSpectrum.data());
   } catch (const EErrorStop&) {
     HaltRun();
+  }
+  if (task_.CalcMode != 0) return kNoDeviation;
+  // Any ascending sort gives the same order of these integers as the exchange sort of the task.
+  std::sort(model_.CalculatedSpectrum.begin(), model_.CalculatedSpectrum.end());
+  return Deviation();
+}
+
+tResidueBlock tSpectrumCalculator::ResidueBlock(const tStructure& structure,
+                                                std::size_t node) const {
+  tResidueBlock block;
+  std::string message;
+  if (!TryResidueBlock(structure, node, block, message)) FatalError(message);
+  return block;
+}
+
+bool tSpectrumCalculator::TryResidueBlock(const tStructure& structure, std::size_t node,
+                                          tResidueBlock& block, std::string& message) const {
+  try {
+    Block(structure, node, block);
+  } catch (const EBlockFailed& failure) {
+    message = failure.Message;
+    return false;
+  }
+  return true;
+}
+
+void tSpectrumCalculator::AssembleSpectrum(const tStructure& structure,
+                                           const std::uint8_t* carbon_offsets,
+                                           const tResidueBlock* blocks,
+                                           std::int32_t* spectrum) const {
+  const tTopology& topology = At(topologies_, structure.Topology);
+  const std::size_t n = structure.Nodes.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t carbons = At(entries_, structure.Nodes[i].Residue).CarbonCount;
+    std::copy_n(blocks[i].Shifts.begin(), carbons, spectrum + carbon_offsets[i]);
+  }
+  // What a residue hands on lands on C1 (and C2) of its children, as far as they have them.
+  const auto add = [&](std::uint8_t child, std::size_t carbon, std::int32_t value) {
+    if (carbon_offsets[child] + carbon < carbon_offsets[child + 1]) {
+      std::int32_t& shift = spectrum[carbon_offsets[child] + carbon];
+      shift = CheckedAdd<std::int32_t>(shift, value);
+    }
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    const tTopologyNode& links = topology.Nodes[i];
+    if (links.FirstChild != kNoChild) {
+      add(links.FirstChild, 0, blocks[i].FirstChildC1);
+      add(links.FirstChild, 1, blocks[i].FirstChildC2);
+    }
+    if (links.SecondChild != kNoChild) add(links.SecondChild, 0, blocks[i].SecondChildC1);
   }
 }
 
 tSpectrumCalculator::tSubstituent tSpectrumCalculator::Describe(
-    std::uint8_t child, const tStructureNode& residue) const {
-  const tStructureNode& node = At(model_.WorkingStructure.Nodes, child);
+    const tStructure& structure, std::uint8_t child, const tStructureNode& residue) const {
+  const tStructureNode& node = At(structure.Nodes, child);
   const tEntryFacts& facts = At(entries_, node.Residue);
   tSubstituent substituent;
-  substituent.Offset = At(model_.CarbonOffsets, child);
   substituent.Type = facts.Type;
   substituent.Anomeric = node.Anomeric;
   substituent.Absolute = node.Absolute == residue.Absolute ? 0 : 1;
@@ -73,20 +136,16 @@ tSpectrumCalculator::tSubstituent tSpectrumCalculator::Describe(
   return substituent;
 }
 
-void tSpectrumCalculator::AddCorrection(std::size_t carbon, std::int32_t value) {
-  std::int32_t& correction = At(model_.CarbonCorrections, carbon);
-  correction = CheckedAdd<std::int32_t>(correction, value);
-}
-
-// The ring corrections replace what C2 and C5 have collected so far. A residue with fewer
-// carbons gets only the corrections of the carbons it has.
-void tSpectrumCalculator::ApplyRingCorrections(const tEntryFacts& facts, std::uint8_t anomeric,
-                                               std::size_t start) {
+// The ring corrections of C2 and C5 are the residue's own; they add to whatever other residues
+// hand on to those carbons (a phosphate's C2 effect), whatever the order of the nodes. A residue
+// with fewer carbons gets only the corrections of the carbons it has.
+void tSpectrumCalculator::AddRingCorrections(const tEntryFacts& facts, std::uint8_t anomeric,
+                                             tResidueBlock& block) const {
   if (facts.RingKind != kPyranose && facts.RingKind != kFuranose) return;
   const auto& c2 = At(C2Correction[facts.RingKind], anomeric);
   const auto& c5 = At(C5Correction[facts.RingKind], anomeric);
-  if (facts.CarbonCount >= 2) At(model_.CarbonCorrections, start + 1) = c2[facts.Orientation];
-  if (facts.CarbonCount >= 5) At(model_.CarbonCorrections, start + 4) = c5[facts.Orientation];
+  if (facts.CarbonCount >= 2) block.Shifts[1] += c2[facts.Orientation];
+  if (facts.CarbonCount >= 5) block.Shifts[4] += c5[facts.Orientation];
 }
 
 const realdata1e* tSpectrumCalculator::NearestEffect(const tShiftEntry& entry,
@@ -142,137 +201,116 @@ const realdata2e* tSpectrumCalculator::NearestPair(const tShiftEntry& entry, std
   return found;
 }
 
-void tSpectrumCalculator::ApplySubstituentEffect(const tShiftEntry& entry,
-                                                 const tEntryFacts& facts,
-                                                 const tSubstituent& d, std::uint8_t position,
-                                                 std::size_t start, std::size_t end) {
-  signal_array& spectrum = model_.CalculatedSpectrum;
+// Adds the effect of substituent `d` on `position` to the block's shifts and returns the
+// correction it hands on to the substituent's C1.
+std::int32_t tSpectrumCalculator::AddSubstituentEffect(const tShiftEntry& entry,
+                                                       const tEntryFacts& facts,
+                                                       const tSubstituent& d,
+                                                       std::uint8_t position,
+                                                       tResidueBlock& block) const {
   if (d.NLinked != 0) {
-    const std::size_t carbon = start + position - 1;
-    std::int32_t& shift = At(spectrum, carbon);
-    shift = CheckedAdd<std::int32_t>(shift, NLinkAlphaEffect);
-    std::int32_t& before = At(spectrum, carbon - 1);
-    before = CheckedAdd<std::int32_t>(before, NLinkBetaEffect);
-    if (carbon + 1 < end) {
-      std::int32_t& after = At(spectrum, carbon + 1);
-      after = CheckedAdd<std::int32_t>(after, NLinkBetaEffect);
+    const std::size_t carbon = position - 1u;
+    if (carbon < 1 || carbon >= facts.CarbonCount) {
+      CheckFailed("range check error: N-linked position outside the residue");
     }
-    AddCorrection(d.Offset, NLinkC1Effect);
-    return;
+    block.Shifts[carbon] += NLinkAlphaEffect;
+    block.Shifts[carbon - 1] += NLinkBetaEffect;
+    if (carbon + 1 < facts.CarbonCount) block.Shifts[carbon + 1] += NLinkBetaEffect;
+    return NLinkC1Effect;
   }
   const realdata1e* set = entry.Effect(position, d.Cell());
   if (set == nullptr) set = NearestEffect(entry, d, position);
   if (set == nullptr) {
-    FatalError("Could not find the " +
-               EffectCode(d.Type, d.C1Peculiarity, d.C2Group, d.C2Proton, d.Anomeric,
-                          d.Absolute == 0 ? "DD" : "DL", position) +
-               " effect for #" + facts.Record->Name + " or its ancestors");
+    throw EBlockFailed{"Could not find the " +
+                       EffectCode(d.Type, d.C1Peculiarity, d.C2Group, d.C2Proton, d.Anomeric,
+                                  d.Absolute == 0 ? "DD" : "DL", position) +
+                       " effect for #" + facts.Record->Name + " or its ancestors"};
   }
-  realdata2e& work = model_.WorkShifts;
-  work.C1Effects = static_cast<std::uint16_t>((work.C1Effects & 0xFF00u) | set->C1Effect);
-  work.Shifts = set->Shifts;
-  for (std::size_t k = 0; k < facts.CarbonCount; ++k) {
-    std::int32_t& shift = At(spectrum, start + k);
-    shift = CheckedAdd<std::int32_t>(shift, work.Shifts[k]);
-  }
-  if (d.TakesC1Effect()) AddCorrection(d.Offset, static_cast<std::int32_t>(work.C1Effects & 0xFFu));
+  for (std::size_t k = 0; k < facts.CarbonCount; ++k) block.Shifts[k] += set->Shifts[k];
+  return d.TakesC1Effect() ? static_cast<std::int32_t>(set->C1Effect) : 0;
 }
 
-std::uint16_t tSpectrumCalculator::Calculate() {
-  model_.StructuresChecked = CheckedAdd<std::int32_t>(model_.StructuresChecked, 1);
-  std::fill(model_.CarbonCorrections.begin(), model_.CarbonCorrections.end(), 0);
-  const tStructure& structure = model_.WorkingStructure;
+void tSpectrumCalculator::Block(const tStructure& structure, std::size_t i,
+                                tResidueBlock& block) const {
+  block = tResidueBlock{};
   const tTopology& topology = At(topologies_, structure.Topology);
-  signal_array& spectrum = model_.CalculatedSpectrum;
-  realdata2e& work = model_.WorkShifts;
+  const tStructureNode& node = At(structure.Nodes, i);
+  const tEntryFacts& facts = At(entries_, node.Residue);
+  const tTopologyNode& links = At(topology.Nodes, i);
+  const bool has_first = links.FirstChild != kNoChild;
+  const bool has_second = links.SecondChild != kNoChild;
 
-  for (std::size_t i = 0; i < structure.Nodes.size(); ++i) {
-    const tStructureNode& node = structure.Nodes[i];
-    const tEntryFacts& facts = At(entries_, node.Residue);
-    const tShiftEntry& entry = shifts_.Entry(node.Residue, node.Anomeric);
-    const std::size_t start = At(model_.CarbonOffsets, i);
-    const std::size_t end = At(model_.CarbonOffsets, i + 1);
-    const tTopologyNode& links = At(topology.Nodes, i);
-    const bool has_first = links.FirstChild != kNoChild;
-    const bool has_second = links.SecondChild != kNoChild;
-
-    if (facts.IsPhosphate) {
-      // A phosphate has no carbons; it corrects C1 and C2 of the residue bound to it, as far as
-      // that residue has them.
-      if (has_first) {
-        const tStructureNode& child = At(structure.Nodes, links.FirstChild);
-        const std::size_t child_start = At(model_.CarbonOffsets, links.FirstChild);
-        const std::size_t child_carbons = At(entries_, child.Residue).CarbonCount;
-        const tShiftEntry& child_entry = shifts_.Entry(child.Residue, child.Anomeric);
-        if (child_carbons >= 1) AddCorrection(child_start, child_entry.PhosphateC1Effect);
-        if (child_carbons >= 2) AddCorrection(child_start + 1, child_entry.PhosphateC2Effect);
-      }
-      continue;
+  if (facts.IsPhosphate) {
+    // A phosphate has no carbons; it corrects C1 and C2 of the residue bound to it.
+    if (has_first) {
+      const tStructureNode& child = At(structure.Nodes, links.FirstChild);
+      const tShiftEntry& child_entry = shifts_.Entry(child.Residue, child.Anomeric);
+      block.FirstChildC1 = child_entry.PhosphateC1Effect;
+      block.FirstChildC2 = child_entry.PhosphateC2Effect;
     }
-
-    tSubstituent low, high;
-    if (has_first) low = Describe(links.FirstChild, node);
-    if (has_second) high = Describe(links.SecondChild, node);
-    std::uint8_t low_position = node.Subst1;
-    std::uint8_t high_position = node.Subst2;
-    std::uint8_t code = 0;
-    if (node.Subst1 != 0 || node.Subst2 != 0) {
-      if (node.Subst2 != 0 && node.Subst2 < node.Subst1) {
-        code = SubstitutionCode(node.Subst2, node.Subst1);
-        std::swap(low, high);
-        std::swap(low_position, high_position);
-      } else {
-        code = SubstitutionCode(node.Subst1, node.Subst2);
-      }
-    }
-
-    const realdata1e* terminal = entry.Terminal();
-    if (terminal == nullptr) CheckFailed("range check error: residue form without shift data");
-    bool found = false;
-    if (!has_first) {
-      work.C1Effects = 0;
-      work.Shifts = terminal->Shifts;
-      ApplyRingCorrections(facts, node.Anomeric, start);
-      found = true;
-    } else if (low.NLinked == 0 && !(has_second && high.NLinked != 0)) {
-      if (!has_second) {
-        if (const realdata1e* set = entry.Mono(code, low.Cell())) {
-          work.C1Effects = set->C1Effect;
-          work.Shifts = set->Shifts;
-          found = true;
-        }
-      } else {
-        const realdata2e* set = entry.Di(code, low.Cell(), high.Cell());
-        if (set == nullptr) set = NearestPair(entry, code, low, high);
-        if (set != nullptr) {
-          work = *set;
-          found = true;
-        }
-      }
-    }
-
-    if (found) {
-      for (std::size_t k = 0; k < facts.CarbonCount; ++k) At(spectrum, start + k) = work.Shifts[k];
-      if (has_first && low.TakesC1Effect()) AddCorrection(low.Offset, static_cast<std::int32_t>(work.C1Effects & 0xFFu));
-      if (has_second && high.TakesC1Effect()) AddCorrection(high.Offset, static_cast<std::int32_t>(work.C1Effects >> 8));
-      continue;
-    }
-
-    for (std::size_t k = 0; k < facts.CarbonCount; ++k) {
-      At(spectrum, start + k) = terminal->Shifts[k];
-    }
-    ApplyRingCorrections(facts, node.Anomeric, start);
-    ApplySubstituentEffect(entry, facts, low, low_position, start, end);
-    if (has_second) ApplySubstituentEffect(entry, facts, high, high_position, start, end);
+    return;
   }
 
-  for (std::size_t k = 0; k < spectrum.size(); ++k) {
-    spectrum[k] = CheckedAdd<std::int32_t>(spectrum[k], At(model_.CarbonCorrections, k));
+  const tShiftEntry& entry = shifts_.Entry(node.Residue, node.Anomeric);
+  tSubstituent low, high;
+  if (has_first) low = Describe(structure, links.FirstChild, node);
+  if (has_second) high = Describe(structure, links.SecondChild, node);
+  std::uint8_t low_position = node.Subst1;
+  std::uint8_t high_position = node.Subst2;
+  // The substituent on the lower position comes first; `swapped` when that is the second child.
+  bool swapped = false;
+  std::uint8_t code = 0;
+  if (node.Subst1 != 0 || node.Subst2 != 0) {
+    if (node.Subst2 != 0 && node.Subst2 < node.Subst1) {
+      code = SubstitutionCode(node.Subst2, node.Subst1);
+      std::swap(low, high);
+      std::swap(low_position, high_position);
+      swapped = true;
+    } else {
+      code = SubstitutionCode(node.Subst1, node.Subst2);
+    }
   }
-  if (task_.CalcMode != 0) return kNoDeviation;
-  // Any ascending sort gives the same order of these integers as the exchange sort of the task.
-  std::sort(spectrum.begin(), spectrum.end());
-  return Deviation();
+  std::int32_t low_c1 = 0, high_c1 = 0;
+  const auto hand_on = [&] {
+    block.FirstChildC1 = swapped ? high_c1 : low_c1;
+    block.SecondChildC1 = swapped ? low_c1 : high_c1;
+  };
+
+  const realdata1e* terminal = entry.Terminal();
+  if (terminal == nullptr) CheckFailed("range check error: residue form without shift data");
+  const std::size_t carbons = facts.CarbonCount;
+  if (!has_first) {
+    std::copy_n(terminal->Shifts.begin(), carbons, block.Shifts.begin());
+    AddRingCorrections(facts, node.Anomeric, block);
+    return;
+  }
+  if (low.NLinked == 0 && !(has_second && high.NLinked != 0)) {
+    if (!has_second) {
+      if (const realdata1e* set = entry.Mono(code, low.Cell())) {
+        std::copy_n(set->Shifts.begin(), carbons, block.Shifts.begin());
+        if (low.TakesC1Effect()) low_c1 = set->C1Effect;
+        hand_on();
+        return;
+      }
+    } else {
+      const realdata2e* set = entry.Di(code, low.Cell(), high.Cell());
+      if (set == nullptr) set = NearestPair(entry, code, low, high);
+      if (set != nullptr) {
+        std::copy_n(set->Shifts.begin(), carbons, block.Shifts.begin());
+        if (low.TakesC1Effect()) low_c1 = set->C1Effects & 0xFFu;
+        if (high.TakesC1Effect()) high_c1 = set->C1Effects >> 8;
+        hand_on();
+        return;
+      }
+    }
+  }
+
+  // Additive scheme: the terminal shifts, the ring corrections and one effect per substituent.
+  std::copy_n(terminal->Shifts.begin(), carbons, block.Shifts.begin());
+  AddRingCorrections(facts, node.Anomeric, block);
+  low_c1 = AddSubstituentEffect(entry, facts, low, low_position, block);
+  if (has_second) high_c1 = AddSubstituentEffect(entry, facts, high, high_position, block);
+  hand_on();
 }
 
 std::uint16_t tSpectrumCalculator::Deviation() const {

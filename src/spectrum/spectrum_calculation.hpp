@@ -1,9 +1,10 @@
-// The additive calculation of the 13C spectrum of the working structure and its deviation from the
+// The additive calculation of the 13C spectrum of the working structure and its score against the
 // experimental spectrum.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "databases/names_database.hpp"
 #include "databases/shift_table.hpp"
@@ -15,6 +16,17 @@ namespace glycomb {
 
 // CalculateSpectrum's result in /CALC mode.
 inline constexpr std::uint16_t kNoDeviation = 65535;
+
+// What one residue contributes to the spectrum: the shifts of its own carbons, its ring
+// corrections included, and the corrections it hands on to the residues it carries (the C1
+// effects of its substituents; for a phosphate, its effects on C1 and C2 of the residue bound to
+// it). A block depends only on the residue's node entry and on those of its children.
+struct tResidueBlock {
+  std::array<std::int32_t, kMaxCarbons> Shifts{};
+  std::int32_t FirstChildC1 = 0;  // added to C1 of the residue at the node's first child
+  std::int32_t SecondChildC1 = 0;  // added to C1 of the residue at its second child
+  std::int32_t FirstChildC2 = 0;   // added to C2 of the residue at its first child
+};
 
 // Scores the candidate held in the working structure: the search offers every candidate that
 // the best-structure table does not hold yet.
@@ -39,6 +51,19 @@ class tSpectrumCalculator : public tCandidateScorer {
   // kNoDeviation. A missing effect or an internal error is reported and ends the run (HaltRun).
   std::uint16_t CalculateSpectrum() override;
 
+  // The block of the residue at `node` of `structure` (of this calculator's topology table).
+  // A missing effect or an internal error raises EErrorStop after its message; `quiet` builds the
+  // message into `message` instead of printing it (for callers that report it later or not at
+  // all). Thread-safe: reads only the tables.
+  tResidueBlock ResidueBlock(const tStructure& structure, std::size_t node) const;
+  bool TryResidueBlock(const tStructure& structure, std::size_t node, tResidueBlock& block,
+                       std::string& message) const;
+
+  // Adds the blocks of every node into `spectrum` (carbon order, sized to the carbons of the
+  // composition) as a calculation does; `blocks` holds one block per node.
+  void AssembleSpectrum(const tStructure& structure, const std::uint8_t* carbon_offsets,
+                        const tResidueBlock* blocks, std::int32_t* spectrum) const;
+
  private:
   // What the calculation needs of the residue type of a composition entry.
   struct tEntryFacts {
@@ -55,7 +80,6 @@ class tSpectrumCalculator : public tCandidateScorer {
   };
   // A substituent of the residue being processed.
   struct tSubstituent {
-    std::uint8_t Offset = 0;  // index of its C1
     std::uint8_t Type = 0;
     std::uint8_t Anomeric = 0;
     std::uint8_t Absolute = 0;  // 0 same as the residue, 1 different
@@ -68,17 +92,18 @@ class tSpectrumCalculator : public tCandidateScorer {
     bool TakesC1Effect() const { return Type != 3 && C1Peculiarity != kC1Phosphate; }
   };
 
-  std::uint16_t Calculate();
-  tSubstituent Describe(std::uint8_t child, const tStructureNode& residue) const;
-  void ApplyRingCorrections(const tEntryFacts& facts, std::uint8_t anomeric, std::size_t start);
-  void ApplySubstituentEffect(const tShiftEntry& entry, const tEntryFacts& facts,
-                              const tSubstituent& substituent, std::uint8_t position,
-                              std::size_t start, std::size_t end);
+  void Block(const tStructure& structure, std::size_t node, tResidueBlock& block) const;
+  tSubstituent Describe(const tStructure& structure, std::uint8_t child,
+                        const tStructureNode& residue) const;
+  void AddRingCorrections(const tEntryFacts& facts, std::uint8_t anomeric,
+                          tResidueBlock& block) const;
+  std::int32_t AddSubstituentEffect(const tShiftEntry& entry, const tEntryFacts& facts,
+                                    const tSubstituent& substituent, std::uint8_t position,
+                                    tResidueBlock& block) const;
   const realdata1e* NearestEffect(const tShiftEntry& entry, const tSubstituent& substituent,
                                   std::uint8_t position) const;
   const realdata2e* NearestPair(const tShiftEntry& entry, std::uint8_t code,
                                 const tSubstituent& low, const tSubstituent& high) const;
-  void AddCorrection(std::size_t carbon, std::int32_t value);
   std::uint16_t Deviation() const;
 
   const tTask& task_;
@@ -86,6 +111,7 @@ class tSpectrumCalculator : public tCandidateScorer {
   const tShiftTable& shifts_;
   tStructureModel& model_;
   std::array<tEntryFacts, 10> entries_{};  // by composition entry 1..n
+  std::array<tResidueBlock, kMaxTopologyResidues> blocks_{};
 };
 
 }  // namespace glycomb

@@ -12,7 +12,7 @@
 //   Acy  N-linked non-sugar of two carbons (C1 peculiarity c), substitutable nowhere
 //   Gol  alditol of three carbons, class ald3, O-substitutable 2, 3
 //
-// Ring corrections (set, not added, on C2 and C5): alpha, even ring code: C2 0, C5 +0.5; beta,
+// Ring corrections (added to C2 and C5): alpha, even ring code: C2 0, C5 +0.5; beta,
 // ring code 4: C2 -1.4, C5 0; beta, any other code: C2 -1.0, C5 0.
 #pragma once
 

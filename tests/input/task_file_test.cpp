@@ -97,7 +97,7 @@ TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
   ASSERT_EQ(task_.ResidueCount, 6);
   const std::vector<std::vector<int>> expected = {{1, 1, 0, 3, 4}, {2, 0, 0, 3, 0},
                                                   {3, 3, 0, 255, 255}, {4, 0, 1, 0, 0},
-                                                  {0, 2, 1, 255, 0}, {0, 2, 1, 255, 0}};
+                                                  {0, 2, 0, 255, 0}, {0, 2, 0, 255, 0}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const tTaskResidue& r = task_.Residues.at(i + 1);
     EXPECT_EQ((std::vector<int>{r.NameIndex, r.Anomeric, r.Absolute, r.Subst1, r.Subst2}),

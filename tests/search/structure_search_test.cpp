@@ -43,7 +43,7 @@ std::vector<tTaskResidue> Composition(const tResidueTable& types, const std::str
     end = std::min(line.find(' ', start), line.size());
     std::string token = line.substr(start, end - start);
     if (token == "P") {
-      entries.push_back({0, kAnomericNone, kAbsoluteL, kAnyPosition, kNoSubstituent});
+      entries.push_back({0, kAnomericNone, kAbsoluteD, kAnyPosition, kNoSubstituent});
       continue;
     }
     tTaskResidue entry;

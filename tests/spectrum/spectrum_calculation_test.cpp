@@ -142,24 +142,24 @@ TEST(SpectrumCalculationTest, SpectraWorkedOutByHand) {
        {{kP, kHxa}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
         [&](SpectrumFixture& f) { f.Entry(2, 1).PutMono(1, f.CellOf(0, 1), Set1(50, kMono)); }},
        {1004, 708, 800, 710, 760, 610}},
-      {"phosphate, residue processed later: its ring correction replaces the C2 effect",
+      {"phosphate, residue processed later: the C2 effect adds to its ring correction",
        {{kP, kHxa}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
         [](SpectrumFixture& f) {
           f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
         }},
-       {125, 211, 361, 421, 521, 621}},
+       {125, 219, 361, 421, 521, 621}},
       {"phosphate, residue processed earlier: the C2 effect adds to its ring correction",
        {{kHxa, kP}, kLinear, {Node(1, 1, 0, 3), Node(2, 0, 0, 2)},
         [](SpectrumFixture& f) {
           f.Entry(1, 1).PutEffect(3, f.CellOf(1, 0), Set1(50, {0, 0, 40}));
         }},
        {115, 209, 351, 411, 511, 611}},
-      {"phosphate on a furanose: its ring correction of 0 replaces the C2 effect as well",
+      {"phosphate on a furanose: the C2 effect stays",
        {{kP, kFur}, kLinear, {Node(1, 0, 0, 3), Node(2, 1, 0, 3)},
         [](SpectrumFixture& f) {
           f.Entry(2, 1).PutEffect(3, f.CellOf(0, 1), Set1(50, {0, 0, 40}));
         }},
-       {125, 221, 361, 421, 521}},
+       {125, 229, 361, 421, 521}},
       {"a phosphate bound to a phosphate corrects nothing",
        {{kP, kP, kHxa}, 0, {Node(1, 0, 0, 2), Node(2, 0, 0, 2), Node(3, 1, 0, 4)},
         [&](SpectrumFixture& f) { f.Entry(3, 1).PutMono(2, f.CellOf(1, 2), Set1(50, kMono)); }},
@@ -177,6 +177,43 @@ TEST(SpectrumCalculationTest, SpectraWorkedOutByHand) {
       }
     }
     EXPECT_EQ(Spectrum(f), c.expected);
+  }
+}
+
+// Every cell of the ring-correction tables, seen on C2 and C5 of a residue without substituents
+// (terminal shifts 110..610). The orientation code is 4 x [H4 eq] + 2 x [H3 eq] + [H2 eq].
+TEST(SpectrumCalculationTest, RingCorrectionsOfEveryRingFormAndOrientation) {
+  struct tRow {
+    std::uint8_t ring, anomeric;
+    std::array<std::int32_t, 8> c2, c5;  // by orientation code
+  };
+  const tRow rows[] = {
+      {kPyranose, 0, {0, -5, 0, -5, 0, -5, 0, -5}, {5, 5, 5, 5, 5, 5, 5, 5}},
+      {kPyranose, 1, {-10, -10, -10, -10, -14, -10, -14, -10}, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {kFuranose, 0, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {kFuranose, 1, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const tRow& row : rows) {
+    for (unsigned code = 0; code < 8; ++code) {
+      SCOPED_TRACE(std::to_string(row.ring) + "/" + std::to_string(row.anomeric) + "/" +
+                   std::to_string(code));
+      SpectrumFixture f;
+      f.Residues[kHxa].RingKind = row.ring;
+      f.Residues[kHxa].EquatorialPositions = static_cast<tPositionSet>(
+          ((code & 1) != 0 ? 1u << 2 : 0) | ((code & 2) != 0 ? 1u << 3 : 0) |
+          ((code & 4) != 0 ? 1u << 4 : 0));
+      f.Compose({kHxa, kHxa});
+      f.Place(kBranched, {Node(1, row.anomeric, 0, 2, 3), Node(2, row.anomeric, 0)});
+      f.Entry(1, row.anomeric).PutEffect(2, f.CellOf(0, 0), Set1(0, {}));
+      f.Entry(1, row.anomeric).PutEffect(3, f.CellOf(1, 0), Set1(0, {}));
+      const tSpectrum spectrum = Spectrum(f);
+      // Node 1 carries nothing; node 0, built by the additive scheme, gets the corrections too.
+      for (const std::size_t start : {std::size_t{0}, std::size_t{6}}) {
+        const std::int32_t terminal = start == 0 ? 10 : 20;
+        EXPECT_EQ(spectrum.at(start + 1), 200 + terminal + row.anomeric + row.c2[code]);
+        EXPECT_EQ(spectrum.at(start + 4), 500 + terminal + row.anomeric + row.c5[code]);
+      }
+    }
   }
 }
 

@@ -1,0 +1,126 @@
+#include "support/in_process.hpp"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "console/console.hpp"
+#include "console/formatting.hpp"
+#include "databases/effects_database.hpp"
+#include "databases/names_database.hpp"
+#include "databases/shift_database.hpp"
+#include "driver/run.hpp"
+#include "input/structure_notation.hpp"
+#include "input/task_file.hpp"
+#include "results/result_file.hpp"
+#include "search/structure_search.hpp"
+#include "spectrum/spectrum_calculation.hpp"
+#include "support/temp_dir.hpp"
+
+namespace glycomb::testing {
+namespace {
+
+// Sends standard output nowhere while alive.
+class DiscardedOutput {
+ public:
+  DiscardedOutput() : saved_(std::cout.rdbuf(sink_.rdbuf())) {}
+  ~DiscardedOutput() { std::cout.rdbuf(saved_); }
+  DiscardedOutput(const DiscardedOutput&) = delete;
+  DiscardedOutput& operator=(const DiscardedOutput&) = delete;
+
+ private:
+  std::ostringstream sink_;
+  std::streambuf* saved_;
+};
+
+bool ReadReferenceData(tRun& run) {
+  return ReadShiftDatabase(run.Residues, run.Task, run.Shifts) &&
+         ReadEffectsDatabase(run.Residues, run.Task, run.Shifts);
+}
+
+}  // namespace
+
+tCalcOutcome CalcInProcess(const std::string& directory, const std::string& record) {
+  ScopedWorkingDirectory here(directory);
+  DiscardedOutput quiet;
+  tCalcOutcome outcome;
+  tRun run;
+  run.Task.CalcMode = 1;
+  try {
+    if (!ReadNamesDatabase(run.Residues)) return outcome;
+    ParseStructureRecord(record, "", run.Residues, run.Task, run.Topologies,
+                         run.Model.WorkingStructure);
+    BuildCarbonOffsets(run.Model, run.Task, run.Residues);
+    if (!ReadReferenceData(run)) return outcome;
+    SizeSpectrumArrays(run.Model, run.Task, run.Residues);
+    tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
+    calculator.CalculateSpectrum();
+  } catch (const EErrorStop&) {
+    return outcome;
+  } catch (const ERunHalted&) {
+    return outcome;
+  }
+  outcome.Calculated = true;
+  outcome.Spectrum = run.Model.CalculatedSpectrum;
+  outcome.CarbonOffsets = run.Model.CarbonOffsets;
+  const std::string& pattern = run.Topologies.at(run.Model.WorkingStructure.Topology).Template;
+  for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+    if (pattern[i] == 'x') outcome.NodeOfToken.push_back(static_cast<std::uint8_t>(pattern[i + 1] - '0'));
+  }
+  return outcome;
+}
+
+tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task) {
+  ScopedWorkingDirectory here(directory);
+  tSearchOutcome outcome;
+  tRun run;
+  {
+    DiscardedOutput quiet;
+    try {
+      if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
+          !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies) ||
+          !ReadReferenceData(run)) {
+        return outcome;
+      }
+      const std::uint16_t carbons = SizeSpectrumArrays(run.Model, run.Task, run.Residues);
+      run.Model.WorkingStructure.Nodes.assign(run.Task.ResidueCount, tStructureNode{});
+      std::vector<std::uint8_t> name_of_entry;
+      for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
+      run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);
+      tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts,
+                                     run.Model);
+      tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
+                              run.BestStructures);
+      search.SearchStartTime = Now();
+      search.SequenceEstimate = 1 << 30;
+      search.SearchAllTopologies();
+      std::remove((run.Task.ResultFileName).c_str());
+      if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies,
+                           run.Task, run.Residues, carbons)) {
+        return outcome;
+      }
+    } catch (const EErrorStop&) {
+      return outcome;
+    } catch (const ERunHalted&) {
+      return outcome;
+    }
+  }
+  outcome.Completed = true;
+  outcome.Checked = run.Model.StructuresChecked;
+  outcome.Spectrum = run.Task.Spectrum;
+  std::ifstream in(run.Task.ResultFileName, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  outcome.Result = text.str();
+  for (std::size_t i = 0; i < run.BestStructures.BestCount(); ++i) {
+    const tResultRecord& record = run.BestStructures.Entry(i);
+    outcome.Kept.push_back(record);
+    std::string shape, written;
+    StructureToText(record.Structure, run.Topologies, run.Task, run.Residues, shape, written);
+    outcome.KeptText.push_back(written);
+  }
+  return outcome;
+}
+
+}  // namespace glycomb::testing
