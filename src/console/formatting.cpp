@@ -71,7 +71,7 @@ std::string FormatRoundedTwoDecimals(std::int64_t numerator, std::int64_t denomi
   return text;
 }
 
-std::string FormatCount(std::int32_t count) {
+std::string FormatCount(std::int64_t count) {
   if (count / 1048576 >= 1) return FormatRoundedTwoDecimals(count, 1048576, 5) + "M";
   if (count / 1024 >= 9) return FormatRoundedTwoDecimals(count, 1024, 4) + "K";
   return std::to_string(count);

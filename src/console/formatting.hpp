@@ -13,7 +13,7 @@ std::string FormatRoundedTwoDecimals(std::int64_t numerator, std::int64_t denomi
                                      int significant);
 
 // The short form of a count: millions with "M", thousands from 9216 on with "K", else the count.
-std::string FormatCount(std::int32_t count);
+std::string FormatCount(std::int64_t count);
 
 // n! for n up to 12, in a signed 32-bit result (checked).
 std::int32_t Factorial(std::uint8_t n);

@@ -1,4 +1,5 @@
 #include <iostream>
+#include <memory>
 #include <new>
 
 #include "console/checked.hpp"
@@ -54,6 +55,29 @@ std::string ElapsedTimeLine(double elapsed) {
          std::to_string(hundredths) + std::string(33, ' ');
 }
 
+// The best structure calculated carbon by carbon, as /CALC would calculate and label it.
+std::unique_ptr<tBestCarbons> BestStructureCarbons(const tRun& run, const tResultRecord& best) {
+  auto carbons = std::make_unique<tBestCarbons>();
+  tTask& labels = carbons->Labels;
+  labels = run.Task;
+  labels.CalcMode = 1;
+  tStructureModel& model = carbons->Model;
+  model.WorkingStructure = best.Structure;
+  BuildCarbonOffsets(model, labels, run.Residues);
+  SizeSpectrumArrays(model, labels, run.Residues);
+  tSpectrumCalculator calculator(labels, run.Residues, run.Topologies, run.Shifts, model);
+  calculator.CalculateSpectrum();
+  // Label every residue with the configurations the structure gives it.
+  for (const tStructureNode& node : best.Structure.Nodes) {
+    tTaskResidue& entry = At(labels.Residues, node.Residue);
+    const tNameRecord& record = At(run.Residues, entry.NameIndex);
+    const bool anomeric_forms = entry.NameIndex != 0 && record.RingKind < kAlditol;
+    entry.Anomeric = anomeric_forms ? node.Anomeric : kAnomericNone;
+    entry.Absolute = node.Absolute;
+  }
+  return carbons;
+}
+
 }  // namespace
 
 void RunSearchMode(tRun& run, const std::string& task_file) {
@@ -80,8 +104,13 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   std::cout << ElapsedTimeLine(Now() - start_time) << '\n'
             << FormatCount(run.Model.StructuresChecked) << " structures checked.\n"
             << std::flush;
+  std::unique_ptr<tBestCarbons> best_carbons;
+  if (run.Task.SpinSystems != 0 && run.BestStructures.BestCount() > 0) {
+    run.BestStructures.SortByDeviation();
+    best_carbons = BestStructureCarbons(run, run.BestStructures.Entry(0));
+  }
   if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
-                       run.Residues, carbon_count)) {
+                       run.Residues, carbon_count, best_carbons.get())) {
     HaltRun();
   }
   std::cout << "\nThe calculation result was written into " << run.Task.ResultFileName << '\n'

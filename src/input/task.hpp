@@ -40,6 +40,9 @@ struct tTask {
   std::vector<tTaskResidue> Residues;         // n + 1 entries; entry 0 unused
   signal_array Spectrum;                      // corrected and sorted ascending
   std::uint8_t WideSpread = 0;
+  std::uint8_t SpinSystems = 0;               // SPINSYSTEMS: every spectrum line is one residue
+  std::uint8_t AutoCorrection = 0;            // CORRECTION: AUTO
+  std::vector<signal_array> SpinLines;        // with SPINSYSTEMS: the lines, C1 first, corrected
   std::int8_t Correction = 0;
   std::uint8_t Limit = 20;
   std::uint8_t CalcMode = 0;                  // set by the driver for /CALC

@@ -1,8 +1,10 @@
 #include "input/task_file.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <new>
 #include <optional>
@@ -36,6 +38,8 @@ constexpr std::size_t kShiftDigits = 4;
 
 // Option keywords, recognised without regard to case at the very start of a line.
 constexpr std::string_view kWideSpreadKeyword = "WIDESPREAD";
+constexpr std::string_view kSpinSystemsKeyword = "SPINSYSTEMS";
+constexpr std::string_view kAutoCorrection = "AUTO";
 constexpr std::string_view kCorrectionKeyword = "CORRECTION:";
 constexpr std::string_view kLimitKeyword = "LIMIT:";
 constexpr std::int64_t kMinCorrection = -128;
@@ -124,6 +128,24 @@ std::optional<std::int64_t> ParseOptionNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
+// Whether the rest of a CORRECTION: line asks for the automatic offset: AUTO in any case, blanks
+// around it allowed.
+bool IsAutoCorrection(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text.size() == kAutoCorrection.size() && StartsWithNoCase(text, kAutoCorrection);
+}
+
+// "6", "6 and 3", "6, 6 and 3".
+std::string CountList(const std::vector<std::uint8_t>& counts) {
+  std::string list;
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    if (i > 0) list += i + 1 == counts.size() ? " and " : ", ";
+    list += std::to_string(counts[i]);
+  }
+  return list;
+}
+
 // Code of a constraint character: a position 2..9, any position, or no substituent.
 std::optional<std::uint8_t> ConstraintCode(char c) {
   if (c >= '2' && c <= '9') return static_cast<std::uint8_t>(c - '0');
@@ -166,6 +188,7 @@ class TaskReader {
     const std::string first_option_line = ReadSpectrum();
     CheckSignalCount();
     ReadOptions(first_option_line);
+    if (task_.SpinSystems != 0) MatchSpinSystems();
     CheckPositions();
     if (task_.WideSpread != 0) CheckWideSpreadAlditols();
   }
@@ -287,12 +310,14 @@ class TaskReader {
   }
 
   // Reads the spectrum lines; returns the first line after them (trimmed, blanks reduced), or an
-  // empty text when the file ends with the spectrum.
+  // empty text when the file ends with the spectrum. Each line's values are kept apart as well,
+  // for the spin systems.
   std::string ReadSpectrum() {
     std::string line = ReadDataLine(file_);
     if (line.empty()) FatalError(File() + " contains no spectral data");
     line = ReduceBlanks(line);
     do {
+      spectrum_lines_.push_back({file_.LineNumber, task_.Spectrum.size(), 0});
       for (const std::string& value : Words(line)) {
         const auto shift = ParseShift(value);
         if (!shift) FatalError("The input file " + File() + " is corrupted, line " + Line());
@@ -301,6 +326,7 @@ class TaskReader {
         } catch (const std::bad_alloc&) {
           FatalError("Insufficient memory for reading a spectrum");
         }
+        ++spectrum_lines_.back().Count;
       }
       line = ReduceBlanks(ReadDataLine(file_));
     } while (!line.empty() && IsDigit(line.front()));
@@ -327,12 +353,19 @@ class TaskReader {
     task_.Correction = 0;
     task_.Limit = kDefaultLimit;
     task_.WideSpread = 0;
+    task_.SpinSystems = 0;
+    task_.AutoCorrection = 0;
     for (; !line.empty(); line = ReadDataLine(file_)) ApplyOption(line);
   }
 
   void ApplyOption(const std::string& line) {
     if (StartsWithNoCase(line, kWideSpreadKeyword)) {
       task_.WideSpread = 1;
+    } else if (StartsWithNoCase(line, kSpinSystemsKeyword)) {
+      task_.SpinSystems = 1;
+    } else if (StartsWithNoCase(line, kCorrectionKeyword) &&
+               IsAutoCorrection(std::string_view(line).substr(kCorrectionKeyword.size()))) {
+      task_.AutoCorrection = 1;
     } else if (StartsWithNoCase(line, kCorrectionKeyword)) {
       const auto value =
           ParseOptionNumber(std::string_view(line).substr(kCorrectionKeyword.size()));
@@ -359,6 +392,32 @@ class TaskReader {
       } else {
         task_.Limit = static_cast<std::uint8_t>(*value);
       }
+    }
+  }
+
+  // With SPINSYSTEMS every spectrum line is the spin system of one residue: the lines, in the
+  // order of the file, are given to composition entries of their length one by one.
+  void MatchSpinSystems() {
+    std::vector<std::uint8_t> needed;  // carbon counts of the entries not matched yet
+    for (std::size_t i = 1; i < task_.Residues.size(); ++i) {
+      const std::uint8_t carbons = At(residues_, task_.Residues[i].NameIndex).CarbonCount;
+      if (carbons > 0) needed.push_back(carbons);
+    }
+    std::sort(needed.begin(), needed.end(), std::greater<>());
+    for (const tSpectrumLine& line : spectrum_lines_) {
+      const auto match = std::find_if(needed.begin(), needed.end(),
+                                      [&](std::uint8_t carbons) { return carbons == line.Count; });
+      if (match == needed.end()) {
+        FatalError("The spin system of " + std::to_string(line.Count) + " shifts in " + File() +
+                   ", line " + std::to_string(line.LineNumber) +
+                   " matches no residue of the composition, which still needs " +
+                   (needed.empty() ? std::string("no spin system")
+                                   : "spin systems of " + CountList(needed) + " carbons"));
+      }
+      needed.erase(match);
+      const auto first = task_.Spectrum.begin() + static_cast<std::ptrdiff_t>(line.First);
+      signal_array values(first, first + static_cast<std::ptrdiff_t>(line.Count));
+      task_.SpinLines.push_back(std::move(values));
     }
   }
 
@@ -403,9 +462,17 @@ class TaskReader {
     }
   }
 
+  // Where each spectrum line's values stand in the (still unsorted) spectrum.
+  struct tSpectrumLine {
+    std::size_t LineNumber = 0;
+    std::size_t First = 0;
+    std::size_t Count = 0;
+  };
+
   const tResidueTable& residues_;
   tTask& task_;
   tDataFile& file_;
+  std::vector<tSpectrumLine> spectrum_lines_;
 };
 
 }  // namespace

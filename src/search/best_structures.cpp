@@ -1,6 +1,7 @@
 #include "search/best_structures.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 
 #include "console/checked.hpp"
@@ -9,8 +10,10 @@
 namespace glycomb {
 namespace {
 
-void CopyInto(tResultRecord& record, const tStructure& candidate, std::uint16_t deviation) {
-  record.Deviation = deviation;
+void CopyInto(tResultRecord& record, const tStructure& candidate, const tScore& score) {
+  record.Deviation = score.Sum;
+  record.Offset = score.Offset;
+  record.LineOfNode = score.LineOfNode;
   record.Structure.Topology = candidate.Topology;
   if (record.Structure.Nodes.size() != candidate.Nodes.size()) {
     CheckFailed("range check error: result entry of another size");
@@ -53,23 +56,30 @@ bool tBestStructures::Holds(const tStructure& candidate) const {
   return false;
 }
 
-void tBestStructures::Keep(const tStructure& candidate, std::uint16_t deviation) {
+void tBestStructures::Keep(const tStructure& candidate, const tScore& score) {
   if (best_count_ < limit_) {
-    CopyInto(entries_[best_count_], candidate, deviation);
+    CopyInto(entries_[best_count_], candidate, score);
     best_count_ = CheckedAdd<std::uint8_t>(best_count_, 1);
     return;
   }
   std::size_t worst = 0;
-  std::uint16_t worst_deviation = 0;
+  std::uint32_t worst_deviation = 0;
   for (std::size_t i = 0; i < best_count_; ++i) {
     if (entries_[i].Deviation > worst_deviation) {
       worst_deviation = entries_[i].Deviation;
       worst = i;
     }
   }
-  if (best_count_ > 0 && deviation < entries_[worst].Deviation) {
-    CopyInto(entries_[worst], candidate, deviation);
+  if (best_count_ > 0 && score.Sum < entries_[worst].Deviation) {
+    CopyInto(entries_[worst], candidate, score);
   }
+}
+
+std::uint32_t tBestStructures::Threshold() const {
+  if (best_count_ < limit_) return std::numeric_limits<std::uint32_t>::max();
+  std::uint32_t worst = 0;
+  for (std::size_t i = 0; i < best_count_; ++i) worst = std::max(worst, entries_[i].Deviation);
+  return worst;
 }
 
 const tResultRecord& tBestStructures::Entry(std::size_t i) const {

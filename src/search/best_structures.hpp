@@ -4,14 +4,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "scoring/spectrum_score.hpp"
 #include "spectrum/structure_model.hpp"
 
 namespace glycomb {
 
-// One kept result: a copy of the candidate and its deviation.
+// One kept result: a copy of the candidate, its deviation and how it was scored (the offset
+// added to the measured shifts; the spin system each node's residue was matched to).
 struct tResultRecord {
   tStructure Structure;
-  std::uint16_t Deviation = 0;
+  std::uint32_t Deviation = 0;
+  std::int32_t Offset = 0;
+  std::array<std::uint8_t, kMaxScoredResidues> LineOfNode{};
 };
 
 // Whether a and b are the same structure: same topology and, at every node, residues of the same
@@ -32,7 +36,10 @@ class tBestStructures {
 
   // Keeps `candidate` with `deviation` when the table is not full, or in place of the worst entry
   // (the lowest index among equal worst deviations) when it is better than that one.
-  void Keep(const tStructure& candidate, std::uint16_t deviation);
+  void Keep(const tStructure& candidate, const tScore& score);
+  // The deviation of the worst kept entry, or none while the table is not full: a candidate
+  // whose deviation is above it can neither be kept nor be a duplicate of a kept entry.
+  std::uint32_t Threshold() const;
 
   // Entry i of the table, i < BestCount(); in no particular order until sorted.
   const tResultRecord& Entry(std::size_t i) const;

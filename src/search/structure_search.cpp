@@ -226,7 +226,8 @@ void tStructureSearch::AbsoluteStep(std::uint8_t node) {
 void tStructureSearch::OfferCandidate() {
   const tStructure& candidate = model_.WorkingStructure;
   if (best_.Holds(candidate)) return;
-  best_.Keep(candidate, scorer_.CalculateSpectrum());
+  scorer_.CalculateSpectrum();
+  best_.Keep(candidate, scorer_.LastScore());
 }
 
 }  // namespace glycomb

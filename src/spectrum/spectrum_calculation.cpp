@@ -37,7 +37,12 @@ unsigned tSpectrumCalculator::tSubstituent::Cell() const {
 tSpectrumCalculator::tSpectrumCalculator(const tTask& task, const tResidueTable& residues,
                                          const tTopologyTable& topologies,
                                          const tShiftTable& shifts, tStructureModel& model)
-    : task_(task), topologies_(topologies), shifts_(shifts), model_(model) {
+    : task_(task),
+      topologies_(topologies),
+      shifts_(shifts),
+      model_(model),
+      measured_(task),
+      scorer_(measured_) {
   for (std::size_t i = 1; i <= task.ResidueCount; ++i) {
     const std::uint8_t name_index = At(task.Residues, i).NameIndex;
     const tNameRecord& record = At(residues, name_index);
@@ -55,9 +60,9 @@ tSpectrumCalculator::tSpectrumCalculator(const tTask& task, const tResidueTable&
   }
 }
 
-std::uint16_t tSpectrumCalculator::CalculateSpectrum() {
+std::uint32_t tSpectrumCalculator::CalculateSpectrum() {
   try {
-    model_.StructuresChecked = CheckedAdd<std::int32_t>(model_.StructuresChecked, 1);
+    model_.StructuresChecked = CheckedAdd<std::int64_t>(model_.StructuresChecked, 1);
     const tStructure& structure = model_.WorkingStructure;
     if (structure.Nodes.size() > blocks_.size()) CheckFailed("range check error: too many nodes");
     for (std::size_t i = 0; i < structure.Nodes.size(); ++i) blocks_[i] = ResidueBlock(structure, i);
@@ -70,9 +75,26 @@ std::uint16_t tSpectrumCalculator::CalculateSpectrum() {
     HaltRun();
   }
   if (task_.CalcMode != 0) return kNoDeviation;
+  signal_array& spectrum = model_.CalculatedSpectrum;
+  if (spectrum.size() != measured_.Size()) CheckFailed("range check error: spectra of different lengths");
+  if (measured_.SpinSystems()) carbon_order_ = spectrum;
   // Any ascending sort gives the same order of these integers as the exchange sort of the task.
-  std::sort(model_.CalculatedSpectrum.begin(), model_.CalculatedSpectrum.end());
-  return Deviation();
+  std::sort(spectrum.begin(), spectrum.end());
+  if (!measured_.SpinSystems()) {
+    score_ = scorer_.SortedScore(spectrum.data());
+    return score_.Sum;
+  }
+  std::array<tResidueShifts, kMaxScoredResidues> residues{};
+  std::size_t count = 0;
+  const tStructure& structure = model_.WorkingStructure;
+  for (std::size_t i = 0; i < structure.Nodes.size(); ++i) {
+    const std::uint8_t first = model_.CarbonOffsets[i];
+    const std::uint8_t carbons = static_cast<std::uint8_t>(model_.CarbonOffsets[i + 1] - first);
+    if (carbons == 0) continue;
+    At(residues, count++) = {carbon_order_.data() + first, carbons, static_cast<std::uint8_t>(i)};
+  }
+  score_ = scorer_.SpinScore(residues.data(), count, spectrum.data(), true);
+  return score_.Sum;
 }
 
 tResidueBlock tSpectrumCalculator::ResidueBlock(const tStructure& structure,
@@ -311,21 +333,6 @@ void tSpectrumCalculator::Block(const tStructure& structure, std::size_t i,
   low_c1 = AddSubstituentEffect(entry, facts, low, low_position, block);
   if (has_second) high_c1 = AddSubstituentEffect(entry, facts, high, high_position, block);
   hand_on();
-}
-
-std::uint16_t tSpectrumCalculator::Deviation() const {
-  const signal_array& calculated = model_.CalculatedSpectrum;
-  const signal_array& experimental = task_.Spectrum;
-  if (calculated.size() != experimental.size()) {
-    CheckFailed("range check error: spectra of different lengths");
-  }
-  std::uint16_t sum = 0;
-  for (std::size_t k = 0; k < calculated.size(); ++k) {
-    const std::int32_t difference = CheckedSub<std::int32_t>(calculated[k], experimental[k]);
-    sum = CheckedAdd<std::uint16_t>(sum, difference < 0 ? -static_cast<std::int64_t>(difference)
-                                                        : static_cast<std::int64_t>(difference));
-  }
-  return sum;
 }
 
 }  // namespace glycomb

@@ -9,13 +9,14 @@
 #include "databases/names_database.hpp"
 #include "databases/shift_table.hpp"
 #include "input/task.hpp"
+#include "scoring/spectrum_score.hpp"
 #include "spectrum/structure_model.hpp"
 #include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
 
 // CalculateSpectrum's result in /CALC mode.
-inline constexpr std::uint16_t kNoDeviation = 65535;
+inline constexpr std::uint32_t kNoDeviation = 65535;
 
 // What one residue contributes to the spectrum: the shifts of its own carbons, its ring
 // corrections included, and the corrections it hands on to the residues it carries (the C1
@@ -33,7 +34,9 @@ struct tResidueBlock {
 class tCandidateScorer {
  public:
   virtual ~tCandidateScorer() = default;
-  virtual std::uint16_t CalculateSpectrum() = 0;
+  // The candidate's deviation; LastScore() holds it with its offset and spin-system assignment.
+  virtual std::uint32_t CalculateSpectrum() = 0;
+  virtual const tScore& LastScore() const = 0;
 };
 
 // Calculates spectra of the structure held in the model. Built once the task, the databases and
@@ -47,9 +50,11 @@ class tSpectrumCalculator : public tCandidateScorer {
 
   // Computes CalculatedSpectrum of the working structure (CarbonOffsets must be current) and
   // counts it in StructuresChecked. In search mode the spectrum ends sorted ascending and the
-  // result is the deviation; in /CALC mode it stays in carbon order and the result is
-  // kNoDeviation. A missing effect or an internal error is reported and ends the run (HaltRun).
-  std::uint16_t CalculateSpectrum() override;
+  // result is the deviation (the score's sum); in /CALC mode it stays in carbon order and the
+  // result is kNoDeviation. A missing effect or an internal error is reported and ends the run
+  // (HaltRun).
+  std::uint32_t CalculateSpectrum() override;
+  const tScore& LastScore() const override { return score_; }
 
   // The block of the residue at `node` of `structure` (of this calculator's topology table).
   // A missing effect or an internal error raises EErrorStop after its message; `quiet` builds the
@@ -104,12 +109,15 @@ class tSpectrumCalculator : public tCandidateScorer {
                                   std::uint8_t position) const;
   const realdata2e* NearestPair(const tShiftEntry& entry, std::uint8_t code,
                                 const tSubstituent& low, const tSubstituent& high) const;
-  std::uint16_t Deviation() const;
 
   const tTask& task_;
   const tTopologyTable& topologies_;
   const tShiftTable& shifts_;
   tStructureModel& model_;
+  tMeasuredSpectrum measured_;
+  tSpectrumScorer scorer_;
+  tScore score_;
+  signal_array carbon_order_;  // the calculated spectrum before it is sorted
   std::array<tEntryFacts, 10> entries_{};  // by composition entry 1..n
   std::array<tResidueBlock, kMaxTopologyResidues> blocks_{};
 };

@@ -71,7 +71,7 @@ struct tStructureModel {
   // C1 effects up to 25.5 ppm and sums of corrections are held without wrapping.
   std::vector<std::int32_t> CarbonCorrections;
   realdata2e WorkShifts;
-  std::int32_t StructuresChecked = 0;
+  std::int64_t StructuresChecked = 0;
 };
 
 // Fills CarbonOffsets from the residues at the nodes of the working structure (checked: at most

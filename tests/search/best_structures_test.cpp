@@ -48,7 +48,7 @@ TEST(BestStructuresTest, KeepsTheLimitBestWithEarlierStructuresWinningTies) {
   for (const Row& row : rows) {
     tBestStructures best;
     best.Create(row.limit, 1, {0, 1});
-    for (const auto& [tag, deviation] : row.offers) best.Keep(Tagged(tag), deviation);
+    for (const auto& [tag, deviation] : row.offers) best.Keep(Tagged(tag), tScore{.Sum = deviation});
     EXPECT_EQ(Contents(best), row.kept) << row.what;
   }
 }
@@ -81,8 +81,8 @@ TEST(BestStructuresTest, HoldsTreatsEntriesOfOneNameAsInterchangeable) {
     best.Create(3, 3, names);
     tStructure other = kept;
     other.Topology = 4;
-    best.Keep(other, 10);  // the match must be found past the first entry
-    best.Keep(kept, 40);
+    best.Keep(other, tScore{.Sum = 10});  // the match must be found past the first entry
+    best.Keep(kept, tScore{.Sum = 40});
     tStructure candidate = kept;
     row.change(candidate);
     EXPECT_EQ(best.Holds(candidate), row.held) << row.what;

@@ -81,7 +81,7 @@ class SearchRun : public tCandidateScorer {
   }
   ~SearchRun() override { RunFlag.store(true); }
 
-  std::uint16_t CalculateSpectrum() override {
+  std::uint32_t CalculateSpectrum() override {
     offered.push_back(model.WorkingStructure);
     std::vector<std::uint8_t> offsets{0};
     for (const tStructureNode& node : model.WorkingStructure.Nodes) {
@@ -90,8 +90,9 @@ class SearchRun : public tCandidateScorer {
     }
     if (offsets != model.CarbonOffsets) ++stale_offsets;
     if (offered.size() == stop_after) RunFlag.store(false);
-    return 100;
+    return score_.Sum;
   }
+  const tScore& LastScore() const override { return score_; }
 
   void Run() {
     ::testing::internal::CaptureStdout();
@@ -124,6 +125,7 @@ class SearchRun : public tCandidateScorer {
   tStructureModel model;
   tBestStructures best;
   std::optional<tStructureSearch> search;
+  tScore score_{.Sum = 100};
   std::vector<tStructure> offered;
   std::size_t stop_after = 0;  // clears RunFlag while scoring this candidate (1-based)
   int stale_offsets = 0;

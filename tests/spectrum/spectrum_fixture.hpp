@@ -129,7 +129,7 @@ struct SpectrumFixture {
                           record.C2Substituent, record.C1Peculiarity);
   }
 
-  std::uint16_t Calculate() {
+  std::uint32_t Calculate() {
     tSpectrumCalculator calculator(Task, Residues, Topologies, Shifts, Model);
     return calculator.CalculateSpectrum();
   }

@@ -1,0 +1,104 @@
+// How a calculated spectrum is scored against the measured one: by the sorted comparison (every
+// shift paired by rank) or residue by residue against spin systems (each residue matched to one
+// measured line of equal length, carbon by carbon), with a fixed referencing of the measured
+// shifts or with the offset that fits each structure best.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "input/task.hpp"
+
+namespace glycomb {
+
+// The largest number of residues, and so of spin systems.
+inline constexpr std::size_t kMaxScoredResidues = 9;
+
+// The automatic referencing offset: whole tenths of a ppm in -kMaxAutoOffset..+kMaxAutoOffset,
+// added to every measured shift.
+inline constexpr std::int32_t kMaxAutoOffset = 50;
+
+// The score of one structure: the sum of absolute differences in tenths of a ppm, the offset that
+// was added to the measured shifts (0 without automatic referencing) and, when scored against spin
+// systems, the measured line (1-based, in the order of the task) each node's residue was matched
+// to (0 for nodes without carbons).
+struct tScore {
+  std::uint32_t Sum = 0;
+  std::int32_t Offset = 0;
+  std::array<std::uint8_t, kMaxScoredResidues> LineOfNode{};
+};
+
+// The measured spectrum as the scores read it, in plain arrays.
+class tMeasuredSpectrum {
+ public:
+  // Takes the task's corrected spectrum (sorted), its spin systems and its options.
+  explicit tMeasuredSpectrum(const tTask& task);
+
+  bool SpinSystems() const { return spin_systems_; }
+  bool AutoOffset() const { return auto_offset_; }
+  std::size_t Size() const { return sorted_.size(); }
+  const std::int32_t* Sorted() const { return sorted_.data(); }
+  std::size_t LineCount() const { return line_count_; }
+  std::uint8_t LineLength(std::size_t line) const { return line_length_[line]; }
+  const std::int32_t* Line(std::size_t line) const { return values_.data() + line_start_[line]; }
+
+ private:
+  bool spin_systems_ = false;
+  bool auto_offset_ = false;
+  std::vector<std::int32_t> sorted_;
+  std::vector<std::int32_t> values_;  // the spin systems one after another
+  std::size_t line_count_ = 0;
+  std::array<std::uint16_t, kMaxScoredResidues> line_start_{};
+  std::array<std::uint8_t, kMaxScoredResidues> line_length_{};
+};
+
+// The residues of a calculated spectrum: for each, where its carbons start and how many it has.
+struct tResidueShifts {
+  const std::int32_t* Shifts = nullptr;  // C1 first
+  std::uint8_t Count = 0;
+  std::uint8_t Node = 0;  // node of the structure, for the assignment
+};
+
+// Scores structures against one measured spectrum. Allocates nothing per structure; not shared
+// between threads (it keeps scratch space).
+class tSpectrumScorer {
+ public:
+  explicit tSpectrumScorer(const tMeasuredSpectrum& measured);
+
+  const tMeasuredSpectrum& Measured() const { return measured_; }
+
+  // The sorted comparison of `sorted` (the calculated spectrum, ascending, Size() values), with
+  // the automatic offset when the task asks for it.
+  tScore SortedScore(const std::int32_t* sorted);
+
+  // Residue by residue: `residues` are the carbon-bearing residues of the structure, `count` of
+  // them (as many as there are spin systems). `sorted` is the calculated spectrum ascending; it
+  // bounds the joint search for the automatic offset. With `details` the assignment is filled in
+  // (the lowest line for the first residue among equal sums, and so on); without it only Sum and
+  // Offset are.
+  tScore SpinScore(const tResidueShifts* residues, std::size_t count, const std::int32_t* sorted,
+                   bool details);
+
+  // The smallest sum of |calculated - measured - offset| over one-to-one assignments of the
+  // residues to spin systems of their length, for one offset; `bound`: stop and return a value
+  // above it as soon as the sum must exceed it.
+  std::uint32_t SpinSum(const tResidueShifts* residues, std::size_t count, std::int32_t offset,
+                        std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
+
+  // The sorted comparison's sum for one offset.
+  std::uint32_t SortedSum(const std::int32_t* sorted, std::int32_t offset) const;
+
+ private:
+  void FillCosts(const tResidueShifts* residues, std::size_t count, std::int32_t offset);
+  void FillAssignment(const tResidueShifts* residues, std::size_t count, tScore& score);
+
+  const tMeasuredSpectrum& measured_;
+  std::vector<std::int32_t> differences_;
+  // cost_[r][s]: residue r against line s; kNoMatch when their lengths differ.
+  std::array<std::array<std::uint32_t, kMaxScoredResidues>, kMaxScoredResidues> cost_{};
+  std::vector<std::uint32_t> best_;  // by set of lines used
+};
+
+}  // namespace glycomb
