@@ -8,7 +8,7 @@
 #include "driver/run.hpp"
 #include "input/task_file.hpp"
 #include "results/result_file.hpp"
-#include "search/structure_search.hpp"
+#include "search/parallel_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
 
 namespace glycomb {
@@ -87,22 +87,22 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
 
   const double start_time = Now();
   SizeSearchTables(run);
-  tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
-  tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
-                          run.BestStructures);
-  search.SearchStartTime = start_time;
-  search.SequenceEstimate = SequenceEstimate(run);
+  tSearchOptions options;
+  options.Threads = SearchThreads();
+  options.StartTime = start_time;
+  options.SequenceEstimate = SequenceEstimate(run);
 
   std::cout << "Pressing Ctrl-Break cancels the calculation\n"
             << "The top estimation for the number of sequences is "
-            << FormatCount(search.SequenceEstimate) << '\n'
+            << FormatCount(options.SequenceEstimate) << '\n'
             << std::flush;
   if (!RunFlag.load()) HaltRun();
 
-  search.SearchAllTopologies();
+  const tSearchCounts counts =
+      RunSearch(run.Task, run.Residues, run.Topologies, run.Shifts, run.BestStructures, options);
 
   std::cout << ElapsedTimeLine(Now() - start_time) << '\n'
-            << FormatCount(run.Model.StructuresChecked) << " structures checked.\n"
+            << FormatCount(counts.StructuresChecked) << " structures checked.\n"
             << std::flush;
   std::unique_ptr<tBestCarbons> best_carbons;
   if (run.Task.SpinSystems != 0 && run.BestStructures.BestCount() > 0) {

@@ -23,6 +23,54 @@ std::uint32_t Distance(std::int32_t a, std::int32_t b) {
 
 }  // namespace
 
+// A cheapest map keeps the order of the values. After the first j + 1 values of b, cost[t] is the
+// cheapest map of the first j + 1 - t values of a into them, t of them left unused (0 <= t <=
+// b_count - a_count); the next value of b is either taken for the next value of a or left. The
+// loop over t has a fixed length and reads the costs of the step before, so it runs in vector
+// registers; the values of a it needs stand in `work` in reverse order, padded at both ends with
+// values that no cheapest map takes.
+__attribute__((target_clones("avx2", "default"))) std::uint32_t InjectionCost(
+    const std::int32_t* a, std::size_t a_count, const std::int32_t* b, std::size_t b_count,
+    std::uint32_t* work) {
+  if (a_count == 0) return 0;
+  if (a_count > b_count) return std::numeric_limits<std::uint32_t>::max();
+  constexpr std::int32_t kUnreached = 1 << 29;
+  constexpr std::int32_t kFar = 1 << 28;  // a value of a that is out of reach
+  const std::size_t width = b_count - a_count + 1;
+  // reversed[q] = a[a_count - 1 - (q - width)]: a[j - t] stands at reversed[a_count - 1 - j + t +
+  // width]... indexed below from the step's base.
+  std::int32_t* __restrict reversed = reinterpret_cast<std::int32_t*>(work);
+  const std::size_t padded = a_count + 2 * width;
+  for (std::size_t q = 0; q < padded; ++q) {
+    const std::ptrdiff_t index = static_cast<std::ptrdiff_t>(a_count + width) - 1 -
+                                 static_cast<std::ptrdiff_t>(q);
+    reversed[q] = index >= 0 && index < static_cast<std::ptrdiff_t>(a_count)
+                      ? a[static_cast<std::size_t>(index)]
+                      : kFar;
+  }
+  std::int32_t buffers[2][kMaxCarbonsInBound + 2];
+  std::int32_t* __restrict before = buffers[0] + 1;
+  std::int32_t* __restrict after = buffers[1] + 1;
+  before[-1] = after[-1] = kUnreached;
+  before[0] = 0;  // before the first value of b: nothing mapped, nothing left
+  for (std::size_t t = 1; t < width; ++t) before[t] = kUnreached;
+  for (std::size_t j = 0; j < b_count; ++j) {
+    const std::int32_t value = b[j];
+    // a[j - t] for t = 0.. stands at reversed[base + t].
+    const std::int32_t* __restrict window = reversed + (a_count + width - 1 - j);
+    for (std::size_t t = 0; t < width; ++t) {
+      const std::int32_t difference = window[t] - value;
+      const std::int32_t distance = difference < 0 ? -difference : difference;
+      const std::int32_t taken = before[t] + distance;
+      const std::int32_t left = before[static_cast<std::ptrdiff_t>(t) - 1];
+      std::int32_t best = taken < left ? taken : left;
+      after[t] = best < kUnreached ? best : kUnreached;
+    }
+    std::swap(before, after);
+  }
+  return static_cast<std::uint32_t>(before[width - 1]);
+}
+
 tMeasuredSpectrum::tMeasuredSpectrum(const tTask& task)
     : spin_systems_(task.SpinSystems != 0),
       auto_offset_(task.AutoCorrection != 0),
@@ -34,6 +82,78 @@ tMeasuredSpectrum::tMeasuredSpectrum(const tTask& task)
     line_start_[s] = Narrow<std::uint16_t>(values_.size());
     line_length_[s] = Narrow<std::uint8_t>(task.SpinLines[s].size());
     values_.insert(values_.end(), task.SpinLines[s].begin(), task.SpinLines[s].end());
+  }
+}
+
+tAdditiveBound::tAdditiveBound(const tMeasuredSpectrum& measured)
+    : measured_(measured), potential_(measured.Size(), 0) {
+  Tabulate();
+}
+
+void tAdditiveBound::Clear() {
+  std::fill(potential_.begin(), potential_.end(), 0);
+  Tabulate();
+}
+
+// On the line the sorted comparison is the transport cost between the two spectra, and its
+// potential falls by one per unit where more calculated than measured shifts lie below, and
+// rises where fewer do; Term(x) = min over measured y of |x - y| + potential(y).
+void tAdditiveBound::Fit(const std::int32_t* sorted) {
+  const std::size_t m = measured_.Size();
+  const std::int32_t* y = measured_.Sorted();
+  std::size_t i = 0, j = 0;
+  std::int64_t surplus = 0;  // calculated minus measured shifts at or below the position
+  std::int64_t potential = 0;
+  std::int32_t position = m > 0 ? std::min(sorted[0], y[0]) : 0;
+  while (j < m) {
+    const std::int32_t next = i < m ? std::min(sorted[i], y[j]) : y[j];
+    potential -= (surplus > 0 ? 1 : surplus < 0 ? -1 : 0) * static_cast<std::int64_t>(next - position);
+    position = next;
+    while (i < m && sorted[i] == position) ++surplus, ++i;
+    while (j < m && y[j] == position) {
+      --surplus;
+      potential_[j++] = static_cast<std::int32_t>(potential);
+    }
+  }
+  Tabulate();
+}
+
+std::int32_t tAdditiveBound::Direct(std::int32_t x) const {
+  std::int64_t best = std::numeric_limits<std::int32_t>::max();
+  const std::int32_t* y = measured_.Sorted();
+  for (std::size_t j = 0; j < measured_.Size(); ++j) {
+    best = std::min(best, std::abs(static_cast<std::int64_t>(x) - y[j]) + potential_[j]);
+  }
+  return static_cast<std::int32_t>(best);
+}
+
+void tAdditiveBound::Tabulate() {
+  constexpr std::int32_t kMargin = 1000;  // 100 ppm beyond the measured shifts
+  const std::size_t m = measured_.Size();
+  constant_ = 0;
+  for (const std::int32_t p : potential_) constant_ -= p;
+  terms_.clear();
+  if (m == 0) return;
+  const std::int32_t* y = measured_.Sorted();
+  low_ = y[0] - kMargin;
+  const std::size_t size = static_cast<std::size_t>(y[m - 1] - y[0]) + 2 * kMargin + 1;
+  terms_.assign(size, std::numeric_limits<std::int32_t>::max());
+  // The lower envelope of the cones |x - y| + potential(y), from the left and from the right.
+  std::int64_t best = std::numeric_limits<std::int32_t>::max();
+  std::size_t j = 0;
+  for (std::size_t at = 0; at < size; ++at) {
+    const std::int64_t x = low_ + static_cast<std::int64_t>(at);
+    while (j < m && y[j] <= x) best = std::min(best, static_cast<std::int64_t>(potential_[j]) - y[j]), ++j;
+    if (best < std::numeric_limits<std::int32_t>::max()) terms_[at] = static_cast<std::int32_t>(best + x);
+  }
+  best = std::numeric_limits<std::int32_t>::max();
+  j = m;
+  for (std::size_t at = size; at-- > 0;) {
+    const std::int64_t x = low_ + static_cast<std::int64_t>(at);
+    while (j > 0 && y[j - 1] >= x) --j, best = std::min(best, static_cast<std::int64_t>(potential_[j]) + y[j]);
+    if (best < std::numeric_limits<std::int32_t>::max()) {
+      terms_[at] = static_cast<std::int32_t>(std::min<std::int64_t>(terms_[at], best - x));
+    }
   }
 }
 

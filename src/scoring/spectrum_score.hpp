@@ -61,6 +61,48 @@ struct tResidueShifts {
   std::uint8_t Node = 0;  // node of the structure, for the assignment
 };
 
+// The most values InjectionCost maps.
+inline constexpr std::size_t kMaxCarbonsInBound = 255;
+
+// The smallest sum of |a[i] - b[j(i)]| over one-to-one maps of the `a_count` values of `a` into
+// the `b_count` values of `b` (both ascending, a_count <= b_count <= kMaxCarbonsInBound): a lower
+// bound of the sorted comparison of any spectrum that holds the values of `a`. `work` holds
+// 3 x b_count values.
+std::uint32_t InjectionCost(const std::int32_t* a, std::size_t a_count, const std::int32_t* b,
+                            std::size_t b_count, std::uint32_t* work);
+
+// A lower bound of the sorted comparison that adds up carbon by carbon, so that the shifts of
+// a partly built structure bound all its completions: for any potentials on the measured shifts,
+// the sum over all carbons of Term(x) plus Constant() never exceeds the sorted comparison. Fitted
+// to a calculated spectrum, it equals that spectrum's sorted comparison.
+class tAdditiveBound {
+ public:
+  explicit tAdditiveBound(const tMeasuredSpectrum& measured);
+
+  // Potentials that make the bound exact for `sorted` (ascending, one value per measured shift):
+  // the transport potential of the sorted comparison.
+  void Fit(const std::int32_t* sorted);
+  // The potentials of the nearest-shift bound (before any fit).
+  void Clear();
+
+  std::int64_t Constant() const { return constant_; }
+  std::int32_t Term(std::int32_t x) const {
+    const std::int64_t at = static_cast<std::int64_t>(x) - low_;
+    if (at >= 0 && at < static_cast<std::int64_t>(terms_.size())) return terms_[static_cast<std::size_t>(at)];
+    return Direct(x);
+  }
+
+ private:
+  std::int32_t Direct(std::int32_t x) const;
+  void Tabulate();
+
+  const tMeasuredSpectrum& measured_;
+  std::vector<std::int32_t> potential_;  // by measured shift, ascending
+  std::int64_t constant_ = 0;
+  std::int32_t low_ = 0;
+  std::vector<std::int32_t> terms_;  // Term(low_ + i)
+};
+
 // Scores structures against one measured spectrum. Allocates nothing per structure; not shared
 // between threads (it keeps scratch space).
 class tSpectrumScorer {

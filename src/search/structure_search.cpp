@@ -62,10 +62,9 @@ void tStructureSearch::PlaceResidues(std::uint8_t node) {
   if (node == n_) {
     if (SequencePasses()) {
       ShowSequenceProgress();
-      BuildCarbonOffsets(model_, task_, residues_);
-      EnumerateLinkages(0);
+      SearchSequence();
     }
-    if (!RunFlag.load()) HaltRun();
+    if (!KeepGoing()) Stop();
     return;
   }
   const std::uint8_t next = static_cast<std::uint8_t>(node + 1);
@@ -117,6 +116,15 @@ void tStructureSearch::ShowSequenceProgress() {
   SequenceCount = CheckedAdd<std::int32_t>(SequenceCount, 1);
   ShowProgress(SequenceCount, time_left, fraction);
 }
+
+void tStructureSearch::SearchSequence() {
+  BuildCarbonOffsets(model_, task_, residues_);
+  EnumerateLinkages(0);
+}
+
+bool tStructureSearch::KeepGoing() const { return RunFlag.load(); }
+
+void tStructureSearch::Stop() { HaltRun(); }
 
 bool tStructureSearch::Suits(std::uint8_t position, std::uint8_t residue_entry,
                              std::uint8_t child_node) const {

@@ -21,6 +21,7 @@ class tStructureSearch {
   tStructureSearch(const tTask& task, const tResidueTable& residues,
                    const tTopologyTable& topologies, tStructureModel& model,
                    tCandidateScorer& scorer, tBestStructures& best);
+  virtual ~tStructureSearch() = default;
 
   // Searches every topology of the table in catalogue order (those of Shape 2 only without
   // WIDESPREAD) from each of its start nodes in ascending order.
@@ -42,7 +43,7 @@ class tStructureSearch {
   // entry `entry`.
   bool LinkageAllowed(std::uint8_t entry, std::uint8_t p1, std::uint8_t p2) const;
 
-  std::int32_t SequenceCount = 0;
+  std::int32_t SequenceCount = 0;  // sequences that passed the checks
   // Upper bound of the number of sequences of the whole search, shown before it starts and used
   // for the progress line: (n - 1)! times the start nodes of the topologies searched.
   std::int32_t SequenceEstimate = 0;
@@ -50,7 +51,17 @@ class tStructureSearch {
   std::uint8_t StartNode = 0;
   std::array<std::uint8_t, 10> UsedResidues{};
 
- private:
+ protected:
+  // Called for every sequence that passes the checks, after its progress step: enumerates its
+  // linkages and configurations and offers every candidate.
+  virtual void SearchSequence();
+  // The progress step of a sequence that passes the checks.
+  virtual void ShowSequenceProgress();
+  // Whether the search goes on after a complete sequence: until a stop request arrives.
+  virtual bool KeepGoing() const;
+  // Called after every complete sequence when KeepGoing is false.
+  [[noreturn]] virtual void Stop();
+
   // What the enumeration needs of the residue type of a composition entry.
   struct tEntryFacts {
     tPositionSet OSubstitutable = 0;
@@ -64,11 +75,11 @@ class tStructureSearch {
   };
 
   bool SequencePasses() const;
-  void ShowSequenceProgress();
   bool Suits(std::uint8_t position, std::uint8_t residue_entry, std::uint8_t child_node) const;
   void AbsoluteStep(std::uint8_t node);
   void OfferCandidate();
 
+ protected:
   const tTask& task_;
   const tTopologyTable& topologies_;
   tStructureModel& model_;

@@ -55,6 +55,8 @@ class tSpectrumCalculator : public tCandidateScorer {
   // (HaltRun).
   std::uint32_t CalculateSpectrum() override;
   const tScore& LastScore() const override { return score_; }
+  // The measured spectrum as the scores read it.
+  const tMeasuredSpectrum& Measured() const { return measured_; }
 
   // The block of the residue at `node` of `structure` (of this calculator's topology table).
   // A missing effect or an internal error raises EErrorStop after its message; `quiet` builds the

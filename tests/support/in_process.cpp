@@ -14,6 +14,7 @@
 #include "input/structure_notation.hpp"
 #include "input/task_file.hpp"
 #include "results/result_file.hpp"
+#include "search/parallel_search.hpp"
 #include "search/structure_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
 #include "support/temp_dir.hpp"
@@ -21,13 +22,14 @@
 namespace glycomb::testing {
 namespace {
 
-// Sends standard output nowhere while alive.
-class DiscardedOutput {
+// Collects standard output while alive.
+class CollectedOutput {
  public:
-  DiscardedOutput() : saved_(std::cout.rdbuf(sink_.rdbuf())) {}
-  ~DiscardedOutput() { std::cout.rdbuf(saved_); }
-  DiscardedOutput(const DiscardedOutput&) = delete;
-  DiscardedOutput& operator=(const DiscardedOutput&) = delete;
+  CollectedOutput() : saved_(std::cout.rdbuf(sink_.rdbuf())) {}
+  ~CollectedOutput() { std::cout.rdbuf(saved_); }
+  CollectedOutput(const CollectedOutput&) = delete;
+  CollectedOutput& operator=(const CollectedOutput&) = delete;
+  std::string Text() const { return sink_.str(); }
 
  private:
   std::ostringstream sink_;
@@ -43,7 +45,7 @@ bool ReadReferenceData(tRun& run) {
 
 tCalcOutcome CalcInProcess(const std::string& directory, const std::string& record) {
   ScopedWorkingDirectory here(directory);
-  DiscardedOutput quiet;
+  CollectedOutput quiet;
   tCalcOutcome outcome;
   tRun run;
   run.Task.CalcMode = 1;
@@ -71,12 +73,13 @@ tCalcOutcome CalcInProcess(const std::string& directory, const std::string& reco
   return outcome;
 }
 
-tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task) {
+tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task,
+                               const tSearchMode& mode) {
   ScopedWorkingDirectory here(directory);
   tSearchOutcome outcome;
   tRun run;
   {
-    DiscardedOutput quiet;
+    CollectedOutput quiet;
     try {
       if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
           !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies) ||
@@ -88,26 +91,42 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
       std::vector<std::uint8_t> name_of_entry;
       for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
       run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);
-      tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts,
-                                     run.Model);
-      tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
-                              run.BestStructures);
-      search.SearchStartTime = Now();
-      search.SequenceEstimate = 1 << 30;
-      search.SearchAllTopologies();
+      if (mode.Literal) {
+        tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts,
+                                       run.Model);
+        tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
+                                run.BestStructures);
+        search.SearchStartTime = Now();
+        search.SequenceEstimate = 1 << 30;
+        search.SearchAllTopologies();
+        outcome.Checked = run.Model.StructuresChecked;
+        outcome.Scored = outcome.Checked;
+      } else {
+        tSearchOptions options;
+        options.Threads = mode.Threads;
+        options.Bounds = mode.Bounds;
+        options.StartTime = Now();
+        options.SequenceEstimate = 1 << 30;
+        const tSearchCounts counts = RunSearch(run.Task, run.Residues, run.Topologies,
+                                               run.Shifts, run.BestStructures, options);
+        outcome.Checked = counts.StructuresChecked;
+        outcome.Scored = counts.Scored;
+      }
       std::remove((run.Task.ResultFileName).c_str());
       if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies,
                            run.Task, run.Residues, carbons)) {
         return outcome;
       }
     } catch (const EErrorStop&) {
+      outcome.Output = quiet.Text();
       return outcome;
     } catch (const ERunHalted&) {
+      outcome.Output = quiet.Text();
       return outcome;
     }
+    outcome.Output = quiet.Text();
   }
   outcome.Completed = true;
-  outcome.Checked = run.Model.StructuresChecked;
   outcome.Spectrum = run.Task.Spectrum;
   std::ifstream in(run.Task.ResultFileName, std::ios::binary);
   std::ostringstream text;

@@ -25,12 +25,22 @@ tCalcOutcome CalcInProcess(const std::string& directory, const std::string& reco
 // writes it.
 struct tSearchOutcome {
   bool Completed = false;  // false when a reader or the search ended the run
+  std::string Output;      // what the run printed
   std::string Result;      // the .RES file
   std::int64_t Checked = 0;
+  std::int64_t Scored = 0;  // candidates whose deviation was calculated
   std::vector<tResultRecord> Kept;  // sorted by deviation as the result file lists them
   std::vector<std::string> KeptText;  // their written forms
   std::vector<std::int32_t> Spectrum;  // the task's spectrum, corrected and sorted
 };
-tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task);
+// How the search runs: the literal enumeration (the reference), or the pruned one on `Threads`
+// threads.
+struct tSearchMode {
+  bool Literal = true;
+  unsigned Threads = 1;
+  bool Bounds = true;
+};
+tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task,
+                               const tSearchMode& mode = {});
 
 }  // namespace glycomb::testing

@@ -1,0 +1,639 @@
+#include "search/pruned_search.hpp"
+
+#include <algorithm>
+
+#include "console/checked.hpp"
+#include "console/console.hpp"
+
+namespace glycomb {
+namespace {
+
+// Ends a pass early: after a stop request, or when a candidate cannot be calculated.
+struct EPassEnded {};
+
+// Insertion sort, for the few values of a residue or two.
+void SortFew(std::int32_t* values, std::size_t count) {
+  for (std::size_t i = 1; i < count; ++i) {
+    const std::int32_t value = values[i];
+    std::size_t at = i;
+    for (; at > 0 && values[at - 1] > value; --at) values[at] = values[at - 1];
+    values[at] = value;
+  }
+}
+
+}  // namespace
+
+void tPassResult::Clear() {
+  Topologies.clear();
+  Nodes.clear();
+  Scores.clear();
+  Unrecorded = 0;
+  Failed = false;
+  Message.clear();
+  Stopped = false;
+}
+
+tPrunedSearch::tPrunedSearch(const tTask& task, const tResidueTable& residues,
+                             const tTopologyTable& topologies, tStructureModel& model,
+                             tSpectrumCalculator& calculator, tBestStructures& local,
+                             const std::atomic<std::uint32_t>& committed,
+                             tSearchProgress& progress,
+                             const std::atomic<std::size_t>& end_pass)
+    : tStructureSearch(task, residues, topologies, model, calculator, local),
+      calculator_(calculator),
+      scorer_(calculator.Measured()),
+      local_(local),
+      committed_(committed),
+      progress_(progress),
+      end_pass_(end_pass),
+      additive_(calculator.Measured()) {
+  const std::size_t carbons = task.Spectrum.size();
+  values_.assign(carbons, 0);
+  node_of_carbon_.assign(carbons, 0);
+  work_.assign(3 * carbons + 2, 0);
+  for (auto& level : sorted_) level.assign(carbons, 0);
+  for (auto& level : carbons_at_) level.reserve(carbons);
+}
+
+void tPrunedSearch::SearchPass(std::size_t pass, std::uint8_t topology, std::uint8_t start_node,
+                               tPassResult& result) {
+  result.Clear();
+  result_ = &result;
+  pass_ = pass;
+  model_.WorkingStructure.Topology = topology;
+  local_threshold_ = local_.Threshold();
+  try {
+    SearchFromStartNode(start_node);
+  } catch (const EPassEnded&) {
+  }
+  result_ = nullptr;
+}
+
+void tPrunedSearch::ShowSequenceProgress() { progress_.SequenceDone(); }
+
+bool tPrunedSearch::KeepGoing() const { return RunFlag.load() && pass_ < end_pass_.load(); }
+
+void tPrunedSearch::Stop() {
+  result_->Stopped = true;
+  throw EPassEnded{};
+}
+
+std::uint32_t tPrunedSearch::Threshold() const {
+  return std::min(local_threshold_, committed_.load(std::memory_order_relaxed));
+}
+
+// The choices of every node in the order the literal enumeration makes them.
+void tPrunedSearch::BuildOptions() {
+  const tTopology& topology = At(topologies_, model_.WorkingStructure.Topology);
+  for (std::size_t i = 0; i < n_; ++i) {
+    const std::uint8_t entry = model_.WorkingStructure.Nodes[i].Residue;
+    const tEntryFacts& facts = At(entries_, entry);
+    const tTopologyNode& links = topology.Nodes[i];
+    std::vector<tOption>& positions = options_[i];
+    positions.clear();
+    switch (links.ChildCount) {
+      case 0:
+        if (LinkageAllowed(entry, 0, 0)) positions.push_back({0, 0});
+        break;
+      case 1:
+        for (std::uint8_t p = 2; p <= facts.HighestPosition; ++p) {
+          if (Suits(p, entry, links.FirstChild) && LinkageAllowed(entry, p, 0)) {
+            positions.push_back({p, 0});
+          }
+        }
+        break;
+      default:
+        for (std::uint8_t p1 = 2; p1 <= facts.CarbonCount; ++p1) {
+          if (!Suits(p1, entry, links.FirstChild)) continue;
+          for (std::uint8_t p2 = 2; p2 <= facts.CarbonCount; ++p2) {
+            if (p2 != p1 && Suits(p2, entry, links.SecondChild) && LinkageAllowed(entry, p1, p2)) {
+              positions.push_back({p1, p2});
+            }
+          }
+        }
+        break;
+    }
+    std::vector<tOption>& configurations = options_[n_ + i];
+    configurations.clear();
+    const tTaskResidue& composition = task_.Residues[entry];
+    std::uint8_t anomeric[2];
+    std::size_t anomeric_count = 0;
+    if (composition.Anomeric == kAnomericBeta) {
+      anomeric[anomeric_count++] = 1;
+    } else if (composition.Anomeric == kAnomericUnknown && facts.RingKind < kAlditol) {
+      anomeric[anomeric_count++] = 1;  // beta before alpha
+      anomeric[anomeric_count++] = 0;
+    } else {
+      anomeric[anomeric_count++] = 0;
+    }
+    for (std::size_t a = 0; a < anomeric_count; ++a) {
+      if (composition.Absolute != kAbsoluteL) configurations.push_back({anomeric[a], 0});
+      if (composition.Absolute != kAbsoluteD) configurations.push_back({anomeric[a], 1});
+    }
+  }
+  variables_ = 2 * n_;
+}
+
+// A block depends on the node's positions and on the configurations of the node and of its
+// children; its index counts those choices in that order.
+std::size_t tPrunedSearch::BlockIndex(std::size_t node) const {
+  const tTopologyNode& links = topologies_[model_.WorkingStructure.Topology].Nodes[node];
+  std::size_t index = choice_[node];
+  index = index * options_[n_ + node].size() + choice_[n_ + node];
+  for (const std::uint8_t child : {links.FirstChild, links.SecondChild}) {
+    if (child == kNoChild || child == node) continue;
+    index = index * options_[n_ + child].size() + choice_[n_ + child];
+  }
+  return index;
+}
+
+bool tPrunedSearch::BuildBlocks() {
+  const tTopology& topology = At(topologies_, model_.WorkingStructure.Topology);
+  tStructure& structure = model_.WorkingStructure;
+  failures_.clear();
+  bool all_calculated = true;
+  for (std::size_t i = 0; i < n_; ++i) {
+    const tTopologyNode& links = topology.Nodes[i];
+    std::array<std::uint8_t, 3> nodes{static_cast<std::uint8_t>(i), 0, 0};
+    std::size_t count = 1;
+    for (const std::uint8_t child : {links.FirstChild, links.SecondChild}) {
+      if (child != kNoChild && child != i) nodes[count++] = child;
+    }
+    std::size_t size = options_[i].size();
+    for (std::size_t k = 0; k < count; ++k) size *= options_[n_ + nodes[k]].size();
+    std::vector<tResidueBlock>& blocks = blocks_[i];
+    std::vector<std::int32_t>& failed = block_failure_[i];
+    blocks.resize(size);
+    failed.assign(size, -1);
+    for (std::size_t index = 0; index < size; ++index) {
+      std::size_t rest = index;
+      for (std::size_t k = count; k-- > 0;) {
+        const std::vector<tOption>& configurations = options_[n_ + nodes[k]];
+        const tOption& option = configurations[rest % configurations.size()];
+        rest /= configurations.size();
+        structure.Nodes[nodes[k]].Anomeric = option.First;
+        structure.Nodes[nodes[k]].Absolute = option.Second;
+      }
+      structure.Nodes[i].Subst1 = options_[i][rest].First;
+      structure.Nodes[i].Subst2 = options_[i][rest].Second;
+      std::string message;
+      if (!calculator_.TryResidueBlock(structure, i, blocks[index], message)) {
+        failed[index] = static_cast<std::int32_t>(failures_.size());
+        failures_.push_back(std::move(message));
+        all_calculated = false;
+      }
+    }
+  }
+  return all_calculated;
+}
+
+// The literal enumeration would calculate candidates in order until the first one that uses a
+// block that cannot be calculated (such a candidate is never a duplicate of a kept one, whose
+// blocks all exist); its first such node, in node order, gives the message.
+void tPrunedSearch::ReportFirstFailure() {
+  const auto can_fail = [&](std::size_t fixed) {
+    // Whether some node has a failing block that agrees with the first `fixed` choices.
+    for (std::size_t i = 0; i < n_; ++i) {
+      const std::array<std::uint8_t, 2 * kMaxTopologyResidues> saved = choice_;
+      const std::vector<std::int32_t>& failed = block_failure_[i];
+      bool found = false;
+      // Enumerate the blocks of node i and compare the choices they encode with the fixed ones.
+      const tTopologyNode& links = topologies_[model_.WorkingStructure.Topology].Nodes[i];
+      std::array<std::size_t, 4> variables{i, n_ + i, 0, 0};
+      std::size_t count = 2;
+      for (const std::uint8_t child : {links.FirstChild, links.SecondChild}) {
+        if (child != kNoChild && child != i) variables[count++] = n_ + child;
+      }
+      for (std::size_t index = 0; index < failed.size() && !found; ++index) {
+        if (failed[index] < 0) continue;
+        std::size_t rest = index;
+        bool agrees = true;
+        for (std::size_t k = count; k-- > 0;) {
+          const std::size_t size = options_[variables[k]].size();
+          const std::size_t option = rest % size;
+          rest /= size;
+          if (variables[k] < fixed && choice_[variables[k]] != option) agrees = false;
+        }
+        found = agrees;
+      }
+      choice_ = saved;
+      if (found) return true;
+    }
+    return false;
+  };
+  for (std::size_t variable = 0; variable < variables_; ++variable) {
+    for (choice_[variable] = 0; choice_[variable] < options_[variable].size(); ++choice_[variable]) {
+      if (can_fail(variable + 1)) break;
+    }
+  }
+  for (std::size_t i = 0; i < n_; ++i) {
+    const std::int32_t failure = block_failure_[i][BlockIndex(i)];
+    if (failure >= 0) {
+      result_->Failed = true;
+      result_->Message = failures_[static_cast<std::size_t>(failure)];
+      return;
+    }
+  }
+  CheckFailed("range check error: no failing candidate found");
+}
+
+void tPrunedSearch::SearchSequence() {
+  BuildCarbonOffsets(model_, task_, residues_);
+  BuildOptions();
+  for (std::size_t i = 0; i < n_; ++i) {
+    if (options_[i].empty()) return;  // no choice of positions: the sequence gives nothing
+  }
+  leaves_below_[variables_] = 1;
+  for (std::size_t v = variables_; v-- > 0;) {
+    leaves_below_[v] = CheckedMul<std::int64_t>(leaves_below_[v + 1],
+                                                static_cast<std::int64_t>(options_[v].size()));
+  }
+  choice_.fill(0);
+  if (!BuildBlocks()) {
+    ReportFirstFailure();
+    throw EPassEnded{};
+  }
+
+  // The level of a variable is the number of variables fixed once it is; one that has a single
+  // choice is fixed from the start.
+  const auto level_of = [&](std::size_t variable) -> std::int32_t {
+    return options_[variable].size() > 1 ? static_cast<std::int32_t>(variable + 1) : 0;
+  };
+  const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
+  for (std::size_t i = 0; i < n_; ++i) {
+    const tTopologyNode& links = topology.Nodes[i];
+    std::int32_t level = std::max(level_of(i), level_of(n_ + i));
+    for (const std::uint8_t child : {links.FirstChild, links.SecondChild}) {
+      if (child != kNoChild) level = std::max(level, level_of(n_ + child));
+    }
+    block_level_[i] = level;
+  }
+  for (auto& carbons : carbons_at_) carbons.clear();
+  for (auto& nodes : blocks_at_) nodes.clear();
+  for (std::size_t i = 0; i < n_; ++i) {
+    blocks_at_[static_cast<std::size_t>(block_level_[i])].push_back(static_cast<std::uint8_t>(i));
+  }
+  residue_count_ = 0;
+  for (std::size_t i = 0; i < n_; ++i) {
+    const std::size_t first = model_.CarbonOffsets[i];
+    const std::size_t count = model_.CarbonOffsets[i + 1] - first;
+    const std::uint8_t parent = topology.Nodes[i].Parent;
+    const bool phosphate_parent =
+        At(entries_, model_.WorkingStructure.Nodes[parent].Residue).IsPhosphate;
+    phosphate_parent_[i] = phosphate_parent;
+    for (std::size_t k = 0; k < count; ++k) {
+      std::int32_t level = block_level_[i];
+      // C1 takes what the parent hands on, and so does C2 from a phosphate.
+      if (k == 0 || (k == 1 && phosphate_parent)) level = std::max(level, block_level_[parent]);
+      carbons_at_[static_cast<std::size_t>(level)].push_back(static_cast<std::uint8_t>(first + k));
+      node_of_carbon_[first + k] = static_cast<std::uint8_t>(i);
+    }
+    if (count > 0) {
+      residues_shifts_[residue_count_++] = {values_.data() + first,
+                                            static_cast<std::uint8_t>(count),
+                                            static_cast<std::uint8_t>(i)};
+    }
+  }
+  // What each residue whose block is not determined adds at least: the cheapest of its blocks.
+  std::array<std::uint32_t, kMaxTopologyResidues> cheapest{};
+  for (std::size_t i = 0; i < n_; ++i) {
+    cheapest[i] = kNoThreshold;
+    for (const tResidueBlock& block : blocks_[i]) cheapest[i] = std::min(cheapest[i], OwnCost(i, block));
+  }
+  for (std::size_t level = 0; level <= variables_; ++level) {
+    undetermined_[level] = 0;
+    for (std::size_t i = 0; i < n_; ++i) {
+      if (block_level_[i] > static_cast<std::int32_t>(level)) undetermined_[level] += cheapest[i];
+    }
+  }
+  if (refit_) {
+    additive_.Fit(reference_.data());
+    refit_ = false;
+  }
+  PrepareAdditiveBound();
+  sorted_count_[0] = 0;
+  Determine(0);
+  MergeSorted(0);
+  bound_[0] = 0;
+  if (bounds_ && Prune(0)) {
+    result_->Unrecorded += leaves_below_[0];
+    return;
+  }
+  Descend(0);
+}
+
+// The least that the carbons of each residue add to the additive bound while they are not
+// determined: its own carbons as a whole over its blocks, and a carbon that the parent changes
+// over its blocks and what the parent's blocks hand on.
+void tPrunedSearch::PrepareAdditiveBound() {
+  const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
+  std::array<std::int64_t, kMaxTopologyResidues> own{};
+  std::array<std::array<std::int64_t, 2>, kMaxTopologyResidues> dependent{};
+  for (std::size_t i = 0; i < n_; ++i) {
+    const std::size_t count = model_.CarbonOffsets[i + 1] - model_.CarbonOffsets[i];
+    own[i] = std::numeric_limits<std::int64_t>::max();
+    for (const tResidueBlock& block : blocks_[i]) {
+      std::int64_t sum = 0;
+      for (std::size_t k = phosphate_parent_[i] ? 2 : 1; k < count; ++k) sum += additive_.Term(block.Shifts[k]);
+      own[i] = std::min(own[i], sum);
+    }
+    if (count == 0) own[i] = 0;
+    const std::uint8_t parent = topology.Nodes[i].Parent;
+    const tTopologyNode& links = topology.Nodes[parent];
+    for (std::size_t k = 0; k < 2; ++k) {
+      dependent[i][k] = 0;
+      if (k >= count || (k == 1 && !phosphate_parent_[i])) continue;
+      // What the parent's blocks hand on to this carbon, each value once.
+      std::int32_t handed[64];
+      std::size_t handed_count = 0;
+      bool overflow = false;
+      for (const tResidueBlock& from : blocks_[parent]) {
+        const std::int32_t value = links.FirstChild == i ? (k == 0 ? from.FirstChildC1 : from.FirstChildC2)
+                                   : k == 0          ? from.SecondChildC1
+                                                     : 0;
+        if (std::find(handed, handed + handed_count, value) != handed + handed_count) continue;
+        if (handed_count == 64) {
+          overflow = true;
+          break;
+        }
+        handed[handed_count++] = value;
+      }
+      std::int64_t least = std::numeric_limits<std::int64_t>::max();
+      for (const tResidueBlock& block : blocks_[i]) {
+        if (overflow) {
+          least = std::numeric_limits<std::int64_t>::min() / 4;  // no bound from this carbon
+          break;
+        }
+        for (std::size_t h = 0; h < handed_count; ++h) {
+          least = std::min<std::int64_t>(least, additive_.Term(block.Shifts[k] + handed[h]));
+        }
+      }
+      dependent[i][k] = least;
+    }
+  }
+  // The range of every carbon over the blocks of its residue and what its parent hands on.
+  std::vector<tRange> ranges(values_.size());
+  for (std::size_t i = 0; i < n_; ++i) {
+    const std::size_t first = model_.CarbonOffsets[i];
+    const std::size_t count = model_.CarbonOffsets[i + 1] - first;
+    const std::uint8_t parent = topology.Nodes[i].Parent;
+    const tTopologyNode& links = topology.Nodes[parent];
+    for (std::size_t k = 0; k < count; ++k) {
+      std::int32_t handed_low = 0, handed_high = 0;
+      if (k == 0 || (k == 1 && phosphate_parent_[i])) {
+        handed_low = std::numeric_limits<std::int32_t>::max();
+        handed_high = std::numeric_limits<std::int32_t>::min();
+        for (const tResidueBlock& from : blocks_[parent]) {
+          const std::int32_t value = links.FirstChild == i ? (k == 0 ? from.FirstChildC1 : from.FirstChildC2)
+                                     : k == 0          ? from.SecondChildC1
+                                                       : 0;
+          handed_low = std::min(handed_low, value);
+          handed_high = std::max(handed_high, value);
+        }
+      }
+      tRange& range = ranges[first + k];
+      range.Low = std::numeric_limits<std::int32_t>::max();
+      range.High = std::numeric_limits<std::int32_t>::min();
+      for (const tResidueBlock& block : blocks_[i]) {
+        range.Low = std::min(range.Low, block.Shifts[k] + handed_low);
+        range.High = std::max(range.High, block.Shifts[k] + handed_high);
+      }
+    }
+  }
+  for (std::size_t level = 0; level <= variables_; ++level) {
+    std::vector<tRange>& open = open_ranges_[level];
+    open.clear();
+    for (std::size_t l = level + 1; l <= variables_; ++l) {
+      for (const std::uint8_t carbon : carbons_at_[l]) open.push_back(ranges[carbon]);
+    }
+    std::sort(open.begin(), open.end(),
+              [](const tRange& a, const tRange& b) { return a.Low < b.Low; });
+  }
+  for (std::size_t level = 0; level <= variables_; ++level) {
+    std::int64_t open = 0;
+    for (std::size_t i = 0; i < n_; ++i) {
+      if (block_level_[i] > static_cast<std::int32_t>(level)) open += own[i];
+    }
+    for (std::size_t l = level + 1; l <= variables_; ++l) {
+      for (const std::uint8_t carbon : carbons_at_[l]) {
+        const std::size_t node = node_of_carbon_[carbon];
+        const std::size_t k = carbon - model_.CarbonOffsets[node];
+        if (k == 0 || (k == 1 && phosphate_parent_[node])) open += dependent[node][k];
+      }
+    }
+    open_terms_[level] = open;
+  }
+}
+
+// The cheapest one-to-one map of the carbons of a block that no other block changes into the
+// measured spectrum.
+std::uint32_t tPrunedSearch::OwnCost(std::size_t node, const tResidueBlock& block) {
+  const tMeasuredSpectrum& measured = scorer_.Measured();
+  if (measured.AutoOffset() || measured.SpinSystems()) return 0;
+  const std::size_t count = model_.CarbonOffsets[node + 1] - model_.CarbonOffsets[node];
+  std::int32_t own[kMaxCarbons];
+  std::size_t own_count = 0;
+  for (std::size_t k = 1; k < count; ++k) {
+    if (k == 1 && phosphate_parent_[node]) continue;
+    own[own_count++] = block.Shifts[k];
+  }
+  SortFew(own, own_count);
+  return InjectionCost(own, own_count, measured.Sorted(), measured.Size(), work_.data());
+}
+
+// Takes the blocks and carbon values that the choices up to `level` determine, and keeps the
+// determined values sorted.
+void tPrunedSearch::Determine(std::size_t level) {
+  for (const std::uint8_t i : blocks_at_[level]) current_[i] = &blocks_[i][BlockIndex(i)];
+  const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
+  const std::vector<std::uint8_t>& carbons = carbons_at_[level];
+  std::int32_t* added = added_[level].data();
+  std::size_t added_count = 0;
+  for (const std::uint8_t carbon : carbons) {
+    const std::size_t node = node_of_carbon_[carbon];
+    const std::size_t k = carbon - model_.CarbonOffsets[node];
+    std::int32_t value = current_[node]->Shifts[k];
+    if (k == 0 || (k == 1 && phosphate_parent_[node])) {
+      const std::uint8_t parent = topology.Nodes[node].Parent;
+      const tTopologyNode& links = topology.Nodes[parent];
+      const tResidueBlock& from = *current_[parent];
+      if (links.FirstChild == node) {
+        value += k == 0 ? from.FirstChildC1 : from.FirstChildC2;
+      } else if (links.SecondChild == node && k == 0) {
+        value += from.SecondChildC1;
+      }
+    }
+    values_[carbon] = value;
+    added[added_count++] = value;
+  }
+  SortFew(added, added_count);
+  added_count_[level] = added_count;
+  merged_[level] = false;
+}
+
+void tPrunedSearch::MergeSorted(std::size_t level) {
+  const std::size_t before = level == 0 ? 0 : sorted_count_[level - 1];
+  const std::int32_t* previous = level == 0 ? nullptr : sorted_[level - 1].data();
+  std::merge(previous, previous + before, added_[level].data(),
+             added_[level].data() + added_count_[level], sorted_[level].data());
+  sorted_count_[level] = before + added_count_[level];
+  merged_[level] = true;
+}
+
+void tPrunedSearch::Descend(std::size_t level) {
+  if (level == variables_) {
+    Leaf();
+    return;
+  }
+  const std::size_t count = options_[level].size();
+  const bool bound_here = bounds_ && level + 1 < variables_;
+  for (std::size_t option = 0; option < count; ++option) {
+    choice_[level] = static_cast<std::uint8_t>(option);
+    Determine(level + 1);
+    if (bound_here && Prune(level + 1)) {
+      result_->Unrecorded += leaves_below_[level + 1];
+      continue;
+    }
+    if (!merged_[level + 1]) MergeSorted(level + 1);
+    Descend(level + 1);
+  }
+}
+
+// Whether no candidate below the choices up to `level` can matter: a lower bound of their
+// deviations lies above the threshold. Keeps the bound of the determined values for the levels
+// below.
+// Every carbon is matched to one measured shift: the determined ones by their values, the others
+// by the ranges of values they can take. Widened so that no range lies inside another (which
+// only lowers the costs), the items are matched in order of their lower ends at the least cost.
+std::uint32_t tPrunedSearch::RangeBound(std::size_t level) const {
+  // The determined values come from the level above (merged) and this level (not yet merged).
+  const std::int32_t* y = scorer_.Measured().Sorted();
+  const std::int32_t* earlier = level == 0 ? nullptr : sorted_[level - 1].data();
+  const std::size_t earlier_count = level == 0 ? 0 : sorted_count_[level - 1];
+  const std::int32_t* added = added_[level].data();
+  const std::size_t added_count = added_count_[level];
+  const std::vector<tRange>& ranges = open_ranges_[level];
+  constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::max();
+  std::size_t e = 0, a = 0, r = 0, k = 0;
+  std::int32_t high = std::numeric_limits<std::int32_t>::min();
+  std::uint32_t sum = 0;
+  const std::size_t total = earlier_count + added_count + ranges.size();
+  for (; k < total;) {
+    const std::int32_t from_earlier = e < earlier_count ? earlier[e] : kNone;
+    const std::int32_t from_added = a < added_count ? added[a] : kNone;
+    const std::int32_t from_ranges = r < ranges.size() ? ranges[r].Low : kNone;
+    std::int32_t low;
+    if (from_earlier <= from_added && from_earlier <= from_ranges) {
+      low = from_earlier;
+      high = std::max(high, low);
+      ++e;
+    } else if (from_added <= from_ranges) {
+      low = from_added;
+      high = std::max(high, low);
+      ++a;
+    } else {
+      low = from_ranges;
+      high = std::max(high, ranges[r].High);
+      ++r;
+    }
+    const std::int32_t value = y[k++];
+    sum += value < low ? static_cast<std::uint32_t>(low - value)
+           : value > high ? static_cast<std::uint32_t>(value - high)
+                          : 0u;
+  }
+  return sum;
+}
+
+bool tPrunedSearch::Prune(std::size_t level) {
+  const tMeasuredSpectrum& measured = scorer_.Measured();
+  const std::uint32_t previous = level == 0 ? 0 : bound_[level - 1];
+  bound_[level] = previous;
+  if (measured.AutoOffset()) return false;
+  std::int64_t terms = level == 0 ? 0 : terms_[level - 1];
+  for (const std::uint8_t carbon : carbons_at_[level]) terms += additive_.Term(values_[carbon]);
+  terms_[level] = terms;
+  if (Threshold() != kNoThreshold &&
+      additive_.Constant() + terms + open_terms_[level] > static_cast<std::int64_t>(Threshold())) {
+    return true;
+  }
+  if (Threshold() != kNoThreshold && RangeBound(level) > Threshold()) {
+    return true;
+  }
+  if (measured.SpinSystems()) return SpinLowerBound(level) > Threshold();
+  const std::uint32_t threshold = Threshold();
+  if (level > 0 && carbons_at_[level].empty()) return false;  // nothing new: the parent passed
+  // First without the joint map: the values determined before and each new value on its own
+  // (its distance to the nearest measured shift) only add to a one-to-one map.
+  const std::int32_t* experimental = measured.Sorted();
+  const std::size_t m = measured.Size();
+  std::uint32_t quick = previous;
+  for (const std::uint8_t carbon : carbons_at_[level]) {
+    const std::int32_t value = values_[carbon];
+    const std::int32_t* above = std::lower_bound(experimental, experimental + m, value);
+    std::uint32_t nearest = kNoThreshold;
+    if (above != experimental + m) nearest = static_cast<std::uint32_t>(*above - value);
+    if (above != experimental) nearest = std::min(nearest, static_cast<std::uint32_t>(value - above[-1]));
+    quick += nearest;
+  }
+  bound_[level] = quick;
+  if (threshold == kNoThreshold) return false;
+  if (quick + undetermined_[level] > threshold) return true;
+  if (!merged_[level]) MergeSorted(level);
+  bound_[level] = InjectionCost(sorted_[level].data(), sorted_count_[level], experimental, m,
+                                work_.data());
+  return bound_[level] + undetermined_[level] > threshold;
+}
+
+// Residue by residue over the carbons determined so far: the others can only add to a sum.
+std::uint32_t tPrunedSearch::SpinLowerBound(std::size_t level) {
+  (void)level;
+  return 0;
+}
+
+void tPrunedSearch::Leaf() {
+  ++scored_;
+  const std::uint32_t threshold = Threshold();
+  const std::int32_t* sorted = sorted_[variables_].data();
+  tScore score;
+  if (!scorer_.Measured().SpinSystems()) {
+    score = scorer_.SortedScore(sorted);
+  } else {
+    // The sorted comparison never exceeds the residue-matched sum.
+    if (threshold != kNoThreshold && scorer_.SortedScore(sorted).Sum > threshold) {
+      ++result_->Unrecorded;
+      return;
+    }
+    score = scorer_.SpinScore(residues_shifts_.data(), residue_count_, sorted, true);
+  }
+  if (score.Sum > threshold) {
+    ++result_->Unrecorded;
+    return;
+  }
+  if (!scorer_.Measured().AutoOffset() && score.Sum < reference_sum_) {
+    // A better fit for the additive bound, from the next sequence on.
+    reference_.assign(sorted, sorted + scorer_.Measured().Size());
+    reference_sum_ = score.Sum;
+    refit_ = true;
+  }
+  Record(score);
+}
+
+void tPrunedSearch::Record(const tScore& score) {
+  tStructure& structure = model_.WorkingStructure;
+  for (std::size_t i = 0; i < n_; ++i) {
+    tStructureNode& node = structure.Nodes[i];
+    node.Subst1 = options_[i][choice_[i]].First;
+    node.Subst2 = options_[i][choice_[i]].Second;
+    node.Anomeric = options_[n_ + i][choice_[n_ + i]].First;
+    node.Absolute = options_[n_ + i][choice_[n_ + i]].Second;
+  }
+  result_->Topologies.push_back(structure.Topology);
+  result_->Nodes.insert(result_->Nodes.end(), structure.Nodes.begin(), structure.Nodes.end());
+  result_->Scores.push_back(score);
+  if (!local_.Holds(structure)) {
+    local_.Keep(structure, score);
+    local_threshold_ = local_.Threshold();
+  }
+}
+
+}  // namespace glycomb
