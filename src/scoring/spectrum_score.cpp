@@ -9,7 +9,7 @@
 namespace glycomb {
 namespace {
 
-constexpr std::uint32_t kNoMatch = UINT32_MAX / 4;  // a residue and a line of other lengths
+constexpr std::uint32_t kNoMatch = kNoLineMatch;
 
 // Whether offset a is preferred to offset b among equal sums: the one nearer zero, and of two
 // equally near the lower one.
@@ -212,6 +212,11 @@ void tSpectrumScorer::FillCosts(const tResidueShifts* residues, std::size_t coun
 std::uint32_t tSpectrumScorer::SpinSum(const tResidueShifts* residues, std::size_t count,
                                        std::int32_t offset, std::uint32_t bound) {
   FillCosts(residues, count, offset);
+  return CheapestAssignment(cost_, count, bound);
+}
+
+std::uint32_t tSpectrumScorer::CheapestAssignment(const tCostMatrix& cost, std::size_t count,
+                                                  std::uint32_t bound) {
   // best_[used] = the smallest cost of giving the first popcount(used) residues the lines in
   // `used`; partial sums above the bound go no further.
   const std::size_t full = (std::size_t{1} << count) - 1;
@@ -220,7 +225,7 @@ std::uint32_t tSpectrumScorer::SpinSum(const tResidueShifts* residues, std::size
   for (std::size_t used = 0; used < full; ++used) {
     const std::uint32_t so_far = best_[used];
     if (so_far > bound || so_far >= kNoMatch) continue;
-    const auto& costs = cost_[static_cast<std::size_t>(std::popcount(used))];
+    const auto& costs = cost[static_cast<std::size_t>(std::popcount(used))];
     for (std::size_t s = 0; s < count; ++s) {
       if ((used >> s) & 1u) continue;
       std::uint32_t& next = best_[used | (std::size_t{1} << s)];
@@ -256,6 +261,19 @@ void tSpectrumScorer::FillAssignment(const tResidueShifts* residues, std::size_t
       }
     }
   }
+}
+
+std::uint32_t tSpectrumScorer::BestOffsetSum(const std::int32_t* x, const std::int32_t* y,
+                                             std::size_t count) {
+  std::int32_t differences[kMaxCarbonsPerLine];
+  if (count == 0 || count > kMaxCarbonsPerLine) return 0;
+  for (std::size_t k = 0; k < count; ++k) differences[k] = x[k] - y[k];
+  // The median of the differences (either middle one for an even count), within the range.
+  std::nth_element(differences, differences + count / 2, differences + count);
+  const std::int32_t offset = std::clamp(differences[count / 2], -kMaxAutoOffset, kMaxAutoOffset);
+  std::uint32_t sum = 0;
+  for (std::size_t k = 0; k < count; ++k) sum += Distance(x[k], y[k] + offset);
+  return sum;
 }
 
 tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t count,

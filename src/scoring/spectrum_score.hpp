@@ -16,6 +16,9 @@ namespace glycomb {
 // The largest number of residues, and so of spin systems.
 inline constexpr std::size_t kMaxScoredResidues = 9;
 
+// The most carbons of one residue.
+inline constexpr std::size_t kMaxCarbonsPerLine = 9;
+
 // The automatic referencing offset: whole tenths of a ppm in -kMaxAutoOffset..+kMaxAutoOffset,
 // added to every measured shift.
 inline constexpr std::int32_t kMaxAutoOffset = 50;
@@ -103,6 +106,11 @@ class tAdditiveBound {
   std::vector<std::int32_t> terms_;  // Term(low_ + i)
 };
 
+// The cost of each residue (row) against each spin system (column); kNoLineMatch where their
+// lengths differ.
+using tCostMatrix = std::array<std::array<std::uint32_t, kMaxScoredResidues>, kMaxScoredResidues>;
+inline constexpr std::uint32_t kNoLineMatch = std::numeric_limits<std::uint32_t>::max() / 4;
+
 // Scores structures against one measured spectrum. Allocates nothing per structure; not shared
 // between threads (it keeps scratch space).
 class tSpectrumScorer {
@@ -129,6 +137,15 @@ class tSpectrumScorer {
   std::uint32_t SpinSum(const tResidueShifts* residues, std::size_t count, std::int32_t offset,
                         std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
 
+  // The smallest sum of `costs` over one-to-one assignments of the first `count` rows to the
+  // first `count` columns; a value above `bound` as soon as the sum must exceed it.
+  std::uint32_t CheapestAssignment(const tCostMatrix& costs, std::size_t count,
+                                   std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
+
+  // The sum of |x[k] - y[k] - offset| over `count` values at the offset in the allowed range that
+  // makes it smallest.
+  static std::uint32_t BestOffsetSum(const std::int32_t* x, const std::int32_t* y, std::size_t count);
+
   // The sorted comparison's sum for one offset.
   std::uint32_t SortedSum(const std::int32_t* sorted, std::int32_t offset) const;
 
@@ -138,8 +155,7 @@ class tSpectrumScorer {
 
   const tMeasuredSpectrum& measured_;
   std::vector<std::int32_t> differences_;
-  // cost_[r][s]: residue r against line s; kNoMatch when their lengths differ.
-  std::array<std::array<std::uint32_t, kMaxScoredResidues>, kMaxScoredResidues> cost_{};
+  tCostMatrix cost_{};  // residue r against line s
   std::vector<std::uint32_t> best_;  // by set of lines used
 };
 

@@ -53,6 +53,7 @@ tPrunedSearch::tPrunedSearch(const tTask& task, const tResidueTable& residues,
   work_.assign(3 * carbons + 2, 0);
   for (auto& level : sorted_) level.assign(carbons, 0);
   for (auto& level : carbons_at_) level.reserve(carbons);
+  breakpoints_.assign(4 * carbons, 0);
 }
 
 void tPrunedSearch::SearchPass(std::size_t pass, std::uint8_t topology, std::uint8_t start_node,
@@ -311,6 +312,7 @@ void tPrunedSearch::SearchSequence() {
     refit_ = false;
   }
   PrepareAdditiveBound();
+  if (scorer_.Measured().SpinSystems()) PrepareSpinBound();
   sorted_count_[0] = 0;
   Determine(0);
   MergeSorted(0);
@@ -372,7 +374,8 @@ void tPrunedSearch::PrepareAdditiveBound() {
     }
   }
   // The range of every carbon over the blocks of its residue and what its parent hands on.
-  std::vector<tRange> ranges(values_.size());
+  std::vector<tRange>& ranges = ranges_;
+  ranges.resize(values_.size());
   for (std::size_t i = 0; i < n_; ++i) {
     const std::size_t first = model_.CarbonOffsets[i];
     const std::size_t count = model_.CarbonOffsets[i + 1] - first;
@@ -397,6 +400,28 @@ void tPrunedSearch::PrepareAdditiveBound() {
       for (const tResidueBlock& block : blocks_[i]) {
         range.Low = std::min(range.Low, block.Shifts[k] + handed_low);
         range.High = std::max(range.High, block.Shifts[k] + handed_high);
+      }
+    }
+    // The sorted comparison sees the residue's own carbons only as a set of values: the smallest
+    // of them lies between the least and the greatest smallest value over the blocks, and so on.
+    // These ranges are much narrower than those of each carbon, where one block puts a
+    // substituted carbon and another does not.
+    const std::size_t own_first = phosphate_parent_[i] ? 2 : 1;
+    if (own_first < count) {
+      const std::size_t own_count = count - own_first;
+      for (std::size_t q = 0; q < own_count; ++q) {
+        ranges[first + own_first + q] = {std::numeric_limits<std::int32_t>::max(),
+                                         std::numeric_limits<std::int32_t>::min()};
+      }
+      for (const tResidueBlock& block : blocks_[i]) {
+        std::int32_t values[kMaxCarbons];
+        std::copy_n(block.Shifts.begin() + static_cast<std::ptrdiff_t>(own_first), own_count, values);
+        SortFew(values, own_count);
+        for (std::size_t q = 0; q < own_count; ++q) {
+          tRange& range = ranges[first + own_first + q];
+          range.Low = std::min(range.Low, values[q]);
+          range.High = std::max(range.High, values[q]);
+        }
       }
     }
   }
@@ -425,11 +450,179 @@ void tPrunedSearch::PrepareAdditiveBound() {
   }
 }
 
+// The least each residue costs against each spin system of its length while its block is not
+// determined: the cheapest of its blocks on its own carbons, and for the carbons its parent
+// changes the distance to the range of their values.
+void tPrunedSearch::PrepareSpinBound() {
+  const tMeasuredSpectrum& measured = scorer_.Measured();
+  for (std::size_t r = 0; r < residue_count_; ++r) {
+    const std::size_t node = residues_shifts_[r].Node;
+    const std::size_t first = model_.CarbonOffsets[node];
+    const std::size_t count = residues_shifts_[r].Count;
+    for (std::size_t s = 0; s < residue_count_; ++s) {
+      std::uint32_t& cost = open_spin_[r][s];
+      if (measured.LineLength(s) != count) {
+        cost = kNoLineMatch;
+        continue;
+      }
+      const std::int32_t* line = measured.Line(s);
+      std::uint32_t dependent = 0;
+      for (std::size_t k = 0; k < count; ++k) {
+        if (k == 0 || (k == 1 && phosphate_parent_[node])) {
+          const tRange& range = ranges_[first + k];
+          dependent += line[k] < range.Low    ? static_cast<std::uint32_t>(range.Low - line[k])
+                       : line[k] > range.High ? static_cast<std::uint32_t>(line[k] - range.High)
+                                              : 0u;
+        }
+      }
+      std::uint32_t cheapest = kNoLineMatch, cheapest_offset = kNoLineMatch;
+      const std::size_t own_first = phosphate_parent_[node] ? 2 : 1;
+      for (const tResidueBlock& block : blocks_[node]) {
+        std::uint32_t sum = dependent;
+        for (std::size_t k = own_first; k < count; ++k) {
+          const std::int32_t difference = block.Shifts[k] - line[k];
+          sum += static_cast<std::uint32_t>(difference < 0 ? -difference : difference);
+        }
+        cheapest = std::min(cheapest, sum);
+        if (measured.AutoOffset() && own_first < count) {
+          cheapest_offset = std::min(cheapest_offset,
+                                     tSpectrumScorer::BestOffsetSum(block.Shifts.data() + own_first,
+                                                                    line + own_first,
+                                                                    count - own_first));
+        }
+      }
+      cost = cheapest;
+      open_spin_offset_[r][s] = cheapest_offset == kNoLineMatch ? 0 : cheapest_offset;
+    }
+  }
+}
+
+// Residue by residue: the determined carbons against each line, the others at least what
+// PrepareSpinBound found; the cheapest assignment of the residues to the lines bounds the score.
+std::uint32_t tPrunedSearch::SpinLowerBound(std::size_t level) {
+  const tMeasuredSpectrum& measured = scorer_.Measured();
+  const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
+  for (std::size_t r = 0; r < residue_count_; ++r) {
+    const std::size_t node = residues_shifts_[r].Node;
+    if (block_level_[node] > static_cast<std::int32_t>(level)) {
+      spin_costs_[r] = open_spin_[r];
+      continue;
+    }
+    const std::size_t first = model_.CarbonOffsets[node];
+    const std::size_t count = residues_shifts_[r].Count;
+    // The carbons the parent changes are determined once the parent's block is.
+    const bool parent_known =
+        block_level_[topology.Nodes[node].Parent] <= static_cast<std::int32_t>(level);
+    for (std::size_t s = 0; s < residue_count_; ++s) {
+      if (measured.LineLength(s) != count) {
+        spin_costs_[r][s] = kNoLineMatch;
+        continue;
+      }
+      const std::int32_t* line = measured.Line(s);
+      std::uint32_t sum = 0;
+      for (std::size_t k = 0; k < count; ++k) {
+        if ((k == 0 || (k == 1 && phosphate_parent_[node])) && !parent_known) {
+          const tRange& range = ranges_[first + k];
+          sum += line[k] < range.Low    ? static_cast<std::uint32_t>(range.Low - line[k])
+                 : line[k] > range.High ? static_cast<std::uint32_t>(line[k] - range.High)
+                                        : 0u;
+          continue;
+        }
+        const std::int32_t difference = values_[first + k] - line[k];
+        sum += static_cast<std::uint32_t>(difference < 0 ? -difference : difference);
+      }
+      spin_costs_[r][s] = sum;
+    }
+  }
+  return scorer_.CheapestAssignment(spin_costs_, residue_count_);
+}
+
+// With the automatic offset, residue by residue: each residue and line at the offset that suits
+// that pair best (so at least what any common offset gives), over the determined carbons; the
+// cheapest assignment of residues to lines bounds the score.
+std::uint32_t tPrunedSearch::SpinOffsetBound(std::size_t level) {
+  const tMeasuredSpectrum& measured = scorer_.Measured();
+  const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
+  for (std::size_t r = 0; r < residue_count_; ++r) {
+    const std::size_t node = residues_shifts_[r].Node;
+    if (block_level_[node] > static_cast<std::int32_t>(level)) {
+      spin_costs_[r] = open_spin_offset_[r];
+      continue;
+    }
+    const std::size_t first = model_.CarbonOffsets[node];
+    const std::size_t count = residues_shifts_[r].Count;
+    const bool parent_known =
+        block_level_[topology.Nodes[node].Parent] <= static_cast<std::int32_t>(level);
+    const std::size_t own_first = parent_known ? 0 : phosphate_parent_[node] ? 2 : 1;
+    for (std::size_t s = 0; s < residue_count_; ++s) {
+      spin_costs_[r][s] = measured.LineLength(s) != count
+                              ? kNoLineMatch
+                              : own_first >= count
+                                    ? 0
+                                    : tSpectrumScorer::BestOffsetSum(values_.data() + first + own_first,
+                                                                     measured.Line(s) + own_first,
+                                                                     count - own_first);
+    }
+  }
+  return scorer_.CheapestAssignment(spin_costs_, residue_count_);
+}
+
+// With the automatic offset a bound must hold for every offset: the range bound is convex in the
+// offset and smallest at the median of the points where the items' terms start to rise.
+std::uint32_t tPrunedSearch::OffsetRangeBound(std::size_t level) {
+  const std::int32_t* y = scorer_.Measured().Sorted();
+  const std::size_t m = scorer_.Measured().Size();
+  const std::int32_t* earlier = level == 0 ? nullptr : sorted_[level - 1].data();
+  const std::size_t earlier_count = level == 0 ? 0 : sorted_count_[level - 1];
+  const std::int32_t* added = added_[level].data();
+  const std::size_t added_count = added_count_[level];
+  const std::vector<tRange>& ranges = open_ranges_[level];
+  constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::max();
+  std::size_t e = 0, a = 0, r = 0;
+  std::int32_t high = std::numeric_limits<std::int32_t>::min();
+  // Items as in RangeBound; the term of the item matched to y[k] is zero for offsets from
+  // low - y[k] to high - y[k] and rises by one per tenth outside.
+  std::int32_t* pairs = breakpoints_.data();
+  for (std::size_t k = 0; k < m; ++k) {
+    const std::int32_t from_earlier = e < earlier_count ? earlier[e] : kNone;
+    const std::int32_t from_added = a < added_count ? added[a] : kNone;
+    const std::int32_t from_ranges = r < ranges.size() ? ranges[r].Low : kNone;
+    std::int32_t low;
+    if (from_earlier <= from_added && from_earlier <= from_ranges) {
+      low = from_earlier;
+      high = std::max(high, low);
+      ++e;
+    } else if (from_added <= from_ranges) {
+      low = from_added;
+      high = std::max(high, low);
+      ++a;
+    } else {
+      low = from_ranges;
+      high = std::max(high, ranges[r].High);
+      ++r;
+    }
+    pairs[2 * k] = low - y[k];
+    pairs[2 * k + 1] = high - y[k];
+  }
+  std::int32_t* median = pairs + 2 * m;
+  std::copy(pairs, pairs + 2 * m, median);
+  std::nth_element(median, median + (m - 1), median + 2 * m);
+  const std::int32_t offset = std::clamp(median[m - 1], -kMaxAutoOffset, kMaxAutoOffset);
+  std::uint32_t sum = 0;
+  for (std::size_t k = 0; k < m; ++k) {
+    const std::int32_t from = pairs[2 * k], to = pairs[2 * k + 1];
+    sum += offset < from ? static_cast<std::uint32_t>(from - offset)
+           : offset > to ? static_cast<std::uint32_t>(offset - to)
+                         : 0u;
+  }
+  return sum;
+}
+
 // The cheapest one-to-one map of the carbons of a block that no other block changes into the
 // measured spectrum.
 std::uint32_t tPrunedSearch::OwnCost(std::size_t node, const tResidueBlock& block) {
   const tMeasuredSpectrum& measured = scorer_.Measured();
-  if (measured.AutoOffset() || measured.SpinSystems()) return 0;
+  if (measured.AutoOffset()) return 0;
   const std::size_t count = model_.CarbonOffsets[node + 1] - model_.CarbonOffsets[node];
   std::int32_t own[kMaxCarbons];
   std::size_t own_count = 0;
@@ -546,48 +739,46 @@ std::uint32_t tPrunedSearch::RangeBound(std::size_t level) const {
 
 bool tPrunedSearch::Prune(std::size_t level) {
   const tMeasuredSpectrum& measured = scorer_.Measured();
+  const std::uint32_t threshold = Threshold();
   const std::uint32_t previous = level == 0 ? 0 : bound_[level - 1];
   bound_[level] = previous;
-  if (measured.AutoOffset()) return false;
+  terms_[level] = level == 0 ? 0 : terms_[level - 1];
+  if (level > 0 && carbons_at_[level].empty()) return false;  // nothing new since the parent
+  if (measured.AutoOffset()) {
+    if (threshold == kNoThreshold) return false;
+    if (measured.SpinSystems() && SpinOffsetBound(level) > threshold) return true;
+    return OffsetRangeBound(level) > threshold;
+  }
+
+  // The additive bound and, for the one-to-one map of the determined values, the part determined
+  // before plus each new value on its own (its distance to the nearest measured shift): cheap,
+  // and kept up to date for the levels below.
   std::int64_t terms = level == 0 ? 0 : terms_[level - 1];
-  for (const std::uint8_t carbon : carbons_at_[level]) terms += additive_.Term(values_[carbon]);
-  terms_[level] = terms;
-  if (Threshold() != kNoThreshold &&
-      additive_.Constant() + terms + open_terms_[level] > static_cast<std::int64_t>(Threshold())) {
-    return true;
-  }
-  if (Threshold() != kNoThreshold && RangeBound(level) > Threshold()) {
-    return true;
-  }
-  if (measured.SpinSystems()) return SpinLowerBound(level) > Threshold();
-  const std::uint32_t threshold = Threshold();
-  if (level > 0 && carbons_at_[level].empty()) return false;  // nothing new: the parent passed
-  // First without the joint map: the values determined before and each new value on its own
-  // (its distance to the nearest measured shift) only add to a one-to-one map.
   const std::int32_t* experimental = measured.Sorted();
   const std::size_t m = measured.Size();
   std::uint32_t quick = previous;
   for (const std::uint8_t carbon : carbons_at_[level]) {
     const std::int32_t value = values_[carbon];
+    terms += additive_.Term(value);
     const std::int32_t* above = std::lower_bound(experimental, experimental + m, value);
     std::uint32_t nearest = kNoThreshold;
     if (above != experimental + m) nearest = static_cast<std::uint32_t>(*above - value);
     if (above != experimental) nearest = std::min(nearest, static_cast<std::uint32_t>(value - above[-1]));
     quick += nearest;
   }
+  terms_[level] = terms;
   bound_[level] = quick;
   if (threshold == kNoThreshold) return false;
+  if (additive_.Constant() + terms + open_terms_[level] > static_cast<std::int64_t>(threshold)) {
+    return true;
+  }
   if (quick + undetermined_[level] > threshold) return true;
+  if (RangeBound(level) > threshold) return true;
+  if (measured.SpinSystems() && SpinLowerBound(level) > threshold) return true;
   if (!merged_[level]) MergeSorted(level);
   bound_[level] = InjectionCost(sorted_[level].data(), sorted_count_[level], experimental, m,
                                 work_.data());
   return bound_[level] + undetermined_[level] > threshold;
-}
-
-// Residue by residue over the carbons determined so far: the others can only add to a sum.
-std::uint32_t tPrunedSearch::SpinLowerBound(std::size_t level) {
-  (void)level;
-  return 0;
 }
 
 void tPrunedSearch::Leaf() {
@@ -598,8 +789,11 @@ void tPrunedSearch::Leaf() {
   if (!scorer_.Measured().SpinSystems()) {
     score = scorer_.SortedScore(sorted);
   } else {
-    // The sorted comparison never exceeds the residue-matched sum.
-    if (threshold != kNoThreshold && scorer_.SortedScore(sorted).Sum > threshold) {
+    // The sorted comparison never exceeds the residue-matched sum, nor does the residue-matched
+    // sum with an offset of its own for every residue.
+    if (threshold != kNoThreshold &&
+        (scorer_.SortedScore(sorted).Sum > threshold ||
+         (scorer_.Measured().AutoOffset() && SpinOffsetBound(variables_) > threshold))) {
       ++result_->Unrecorded;
       return;
     }

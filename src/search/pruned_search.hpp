@@ -95,6 +95,7 @@ class tPrunedSearch : public tStructureSearch {
   void Leaf();
   void Record(const tScore& score);
   std::uint32_t SpinLowerBound(std::size_t level);
+  void PrepareSpinBound();
 
   tSpectrumCalculator& calculator_;
   tSpectrumScorer scorer_;
@@ -154,6 +155,15 @@ class tPrunedSearch : public tStructureSearch {
   };
   std::array<std::vector<tRange>, 2 * kMaxTopologyResidues + 1> open_ranges_;
   std::uint32_t RangeBound(std::size_t level) const;
+  std::uint32_t OffsetRangeBound(std::size_t level);
+  std::vector<tRange> ranges_;  // of every carbon
+  std::vector<std::int32_t> breakpoints_;
+  // With spin systems: what each residue whose block is not determined costs against each line
+  // at least.
+  tCostMatrix open_spin_{};
+  tCostMatrix open_spin_offset_{};  // the same, each pair at the offset that suits it best
+  std::uint32_t SpinOffsetBound(std::size_t level);
+  tCostMatrix spin_costs_{};
   // The best spectrum this worker has scored (sorted): the additive bound is fitted to it.
   std::vector<std::int32_t> reference_;
   std::uint32_t reference_sum_ = kNoThreshold;
