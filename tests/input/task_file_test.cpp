@@ -80,6 +80,9 @@ TEST_F(TaskFileTest, FatalErrorsInOrder) {
       {"aDDxy" + six + "LIMIT: 5\n; end", "There are not enough O-substitutable positions to hold all O-linked residues found, file {F}, line 4"},
       {"aDGlc cDAce\n1 2 3 4 5 6 7 8", "There are not enough N-substitutable positions to hold all N-linked residues found, file {F}, line 2"},
       {"aDGlc cDGro\n1 2 3 4 5 6 7 8 9\nwidespread mode", "There number of phosphate groups exceeds the number of alditols, file {F}\nTo generate structures with non-phosphorylated alditols turn off WIDESPREAD mode in your task file"},
+      {"aDGlc cDGro\n1 2 3 4 5 6\n7 8\n9\nSPINSYSTEMS", "The spin system of 2 shifts in {F}, line 3 matches no residue of the composition, which still needs spin systems of 3 carbons"},
+      {"aDGlc bDGlc cDGro\n1 2 3 4 5 6\n1 2 3\n1 2 3\n1 2 3\nspinsystems please", "The spin system of 3 shifts in {F}, line 4 matches no residue of the composition, which still needs spin systems of 6 carbons"},
+      {"aDGlc bDGlc cDGro\n1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\nSPINSYSTEMS", "The spin system of 15 shifts in {F}, line 2 matches no residue of the composition, which still needs spin systems of 6, 6 and 3 carbons"},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(ReadText(c.text)) << c.text;
@@ -142,6 +145,28 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
     EXPECT_EQ(task_.Correction, c.correction) << c.options;
     EXPECT_EQ(task_.Limit, c.limit) << c.options;
   }
+}
+
+// With SPINSYSTEMS every spectrum line is one residue, C1 first, corrected like the spectrum; the
+// lines may stand in any order. CORRECTION: AUTO in any case, blanks around it allowed.
+TEST_F(TaskFileTest, SpinSystemsAndAutomaticCorrection) {
+  ASSERT_TRUE(ReadText("aDGlc cDGro P bDGal\n7 8 9\n1 2 3 4 5 6\n11 12 13 14 15 16\n"
+                       "Correction: -1\nSpinSystems\ncorrection:  auto \nCORRECTION: +3"))
+      << output_;
+  EXPECT_EQ(output_, "");
+  EXPECT_EQ(task_.SpinSystems, 1);
+  EXPECT_EQ(task_.AutoCorrection, 1);
+  EXPECT_EQ(task_.SpinLines,
+            (std::vector<signal_array>{{9, 10, 11}, {3, 4, 5, 6, 7, 8}, {13, 14, 15, 16, 17, 18}}));
+  EXPECT_EQ(task_.Spectrum.front(), 3);
+  EXPECT_EQ(task_.Spectrum.size(), 15u);
+  // Without the keywords nothing of it is set; AUTO with more after it is a bad correction.
+  ASSERT_TRUE(ReadText("aDGlc\n1 2 3 4 5 6\nCORRECTION: AUTOMATIC")) << output_;
+  EXPECT_EQ(output_, "Warning: Spectrum correction is specified incorrectly or exceeds the range of "
+                     "-12.7..+12.7, file {F}, line 3\nContinuing with no correction\n");
+  EXPECT_EQ(task_.SpinSystems, 0);
+  EXPECT_EQ(task_.AutoCorrection, 0);
+  EXPECT_TRUE(task_.SpinLines.empty());
 }
 
 TEST_F(TaskFileTest, PhosphorylatedAlditolsAndNLinkedResiduesPass) {
