@@ -122,16 +122,8 @@ tSearchCounts RunSearch(const tTask& task, const tResidueTable& residues,
   tStructure candidate;
   candidate.Nodes.resize(task.ResidueCount);
   const auto merge = [&](const tPassResult& result) {
-    const std::size_t n = task.ResidueCount;
-    for (std::size_t r = 0; r < result.RecordCount(); ++r) {
-      candidate.Topology = result.Topologies[r];
-      std::copy_n(result.Nodes.begin() + static_cast<std::ptrdiff_t>(r * n), n,
-                  candidate.Nodes.begin());
-      if (best.Holds(candidate)) continue;
-      ++counts.StructuresChecked;
-      best.Keep(candidate, result.Scores[r]);
-    }
-    counts.StructuresChecked += result.Unrecorded;
+    counts.StructuresChecked = CheckedAdd<std::int64_t>(
+        counts.StructuresChecked, MergePassResult(result, best, candidate));
   };
   const auto complete = [&](std::size_t pass, tPassResult& result) {
     std::lock_guard<std::mutex> lock(merge_mutex);

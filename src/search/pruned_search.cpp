@@ -33,6 +33,21 @@ void tPassResult::Clear() {
   Stopped = false;
 }
 
+std::int64_t MergePassResult(const tPassResult& result, tBestStructures& best,
+                             tStructure& candidate) {
+  const std::size_t n = candidate.Nodes.size();
+  std::int64_t checked = result.Unrecorded;
+  for (std::size_t r = 0; r < result.RecordCount(); ++r) {
+    candidate.Topology = result.Topologies[r];
+    std::copy_n(result.Nodes.begin() + static_cast<std::ptrdiff_t>(r * n), n,
+                candidate.Nodes.begin());
+    if (best.Holds(candidate)) continue;
+    checked = CheckedAdd<std::int64_t>(checked, 1);
+    best.Keep(candidate, result.Scores[r]);
+  }
+  return checked;
+}
+
 tPrunedSearch::tPrunedSearch(const tTask& task, const tResidueTable& residues,
                              const tTopologyTable& topologies, tStructureModel& model,
                              tSpectrumCalculator& calculator, tBestStructures& local,

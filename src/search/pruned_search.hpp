@@ -38,6 +38,13 @@ struct tPassResult {
   std::size_t RecordCount() const { return Scores.size(); }
 };
 
+// Offers the recorded candidates of `result` to `best` in their order, as the literal
+// enumeration offers every candidate, and returns how many structures that checks: those not
+// dropped as duplicates of kept entries, and all the unrecorded ones. `candidate` is scratch
+// space with one node per residue.
+std::int64_t MergePassResult(const tPassResult& result, tBestStructures& best,
+                             tStructure& candidate);
+
 // Shared by the workers of one search: how far the merged table's threshold has come, and the
 // progress line.
 class tSearchProgress {

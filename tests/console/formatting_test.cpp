@@ -9,7 +9,7 @@ namespace {
 
 TEST(FormatCountTest, ShortFormsAtTheThresholds) {
   const struct {
-    std::int32_t count;
+    std::int64_t count;
     const char* text;
   } cases[] = {
       {0, "0"},
@@ -20,6 +20,10 @@ TEST(FormatCountTest, ShortFormsAtTheThresholds) {
       {1000000, "976.60K"},    // 976.5625 -> 976.6
       {1048575, "1024.00K"},   // 1023.999 -> 1024
       {1048576, "1.00M"},
+      // Counts of a search beyond 32 bits keep the form: the millions simply grow.
+      {2147483648, "2048.00M"},
+      {3000000000, "2861.00M"},     // 2861.0229 to five digits
+      {123456789012, "117740.00M"},  // 117737.57 to five digits
       {123456789, "117.74M"},
       {2147483647, "2048.00M"},
   };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "databases/names_database.hpp"
+#include "search/pruned_search.hpp"
 #include "e2e/test_reference_data.hpp"
 #include "support/fixtures.hpp"
 #include "support/in_process.hpp"
@@ -157,6 +158,24 @@ TEST(PrunedSearchTest, SameResultAndCountAsTheLiteralEnumeration) {
   EXPECT_GE(completed, tasks / 2);
   // The bounds must spare a good part of the work, or they are not working.
   EXPECT_LT(scored, checked / 2) << scored << " of " << checked;
+}
+
+// A pass counts in 64 bits: the candidates of skipped subtrees beyond 2^31, and the recorded
+// ones that are not duplicates of kept entries.
+TEST(PrunedSearchTest, MergedCountsBeyondThirtyTwoBits) {
+  tBestStructures best;
+  best.Create(2, 1, {0, 7});
+  tStructure candidate;
+  candidate.Nodes.resize(1);
+  tPassResult result;
+  result.Unrecorded = 3'000'000'000;
+  for (const int position : {3, 4, 3}) {  // the third is a duplicate of the first
+    result.Topologies.push_back(0);
+    result.Nodes.push_back({1, 0, 0, static_cast<std::uint8_t>(position), 0});
+    result.Scores.push_back(tScore{.Sum = static_cast<std::uint32_t>(position)});
+  }
+  EXPECT_EQ(MergePassResult(result, best, candidate), 3'000'000'002);
+  EXPECT_EQ(best.BestCount(), 2);
 }
 
 }  // namespace
