@@ -6,6 +6,7 @@
 #include "console/formatting.hpp"
 #include "driver/run.hpp"
 #include "input/task_file.hpp"
+#include "report/report.hpp"
 #include "results/result_file.hpp"
 #include "search/structure_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
@@ -77,7 +78,8 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
 
   search.SearchAllTopologies();
 
-  std::cout << ElapsedTimeLine(Now() - start_time) << '\n'
+  const double elapsed = Now() - start_time;
+  std::cout << ElapsedTimeLine(elapsed) << '\n'
             << FormatCount(run.Model.StructuresChecked) << " structures checked.\n"
             << std::flush;
   if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
@@ -86,6 +88,10 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   }
   std::cout << "\nThe calculation result was written into " << run.Task.ResultFileName << '\n'
             << std::flush;
+  if (run.Task.Report != 0) {
+    WriteSearchReport(task_file, {run.Task, run.Residues, run.Topologies, run.Shifts},
+                      run.BestStructures, carbon_count, run.Model.StructuresChecked, elapsed);
+  }
   HaltRun();
 }
 

@@ -38,6 +38,7 @@ constexpr std::size_t kShiftDigits = 4;
 constexpr std::string_view kWideSpreadKeyword = "WIDESPREAD";
 constexpr std::string_view kCorrectionKeyword = "CORRECTION:";
 constexpr std::string_view kLimitKeyword = "LIMIT:";
+constexpr std::string_view kReportKeyword = "REPORT";
 constexpr std::int64_t kMinCorrection = -128;
 constexpr std::int64_t kMaxCorrection = 127;
 constexpr std::uint8_t kDefaultLimit = 20;
@@ -325,12 +326,15 @@ class TaskReader {
     task_.Correction = 0;
     task_.Limit = kDefaultLimit;
     task_.WideSpread = 0;
+    task_.Report = 0;
     for (; !line.empty(); line = ReadDataLine(file_)) ApplyOption(line);
   }
 
   void ApplyOption(const std::string& line) {
     if (StartsWithNoCase(line, kWideSpreadKeyword)) {
       task_.WideSpread = 1;
+    } else if (StartsWithNoCase(line, kReportKeyword)) {
+      task_.Report = 1;
     } else if (StartsWithNoCase(line, kCorrectionKeyword)) {
       const auto value =
           ParseOptionNumber(std::string_view(line).substr(kCorrectionKeyword.size()));

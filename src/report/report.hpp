@@ -1,0 +1,28 @@
+// The REPORT option: the search report (<TASK>.HTML for people, <TASK>.JSON for scripts) and the
+// structure page of /CALC (<STR>.HTML). The file names follow the program's rule for new files: the
+// name part upper-cased, extension included, unless a file of that name in another letter case
+// exists already.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "report/report_builder.hpp"
+#include "search/best_structures.hpp"
+#include "spectrum/structure_model.hpp"
+
+namespace glycomb {
+
+// Writes the report of a finished search beside its result file, from `best` sorted as the result
+// file lists it; `task_argument` is the task file as given on the command line. Existing report
+// files are overwritten. Prints one line for every file written; a file the user gives up on (the
+// Retry or Abort questions) is left out and the run goes on.
+void WriteSearchReport(const std::string& task_argument, const tReportTables& tables,
+                       const tBestStructures& best, std::uint16_t carbon_count,
+                       std::int32_t structures_checked, double elapsed_days);
+
+// Writes the page of the /CALC structure beside its structure file and prints where it is.
+void WriteStructureReport(const std::string& structure_argument, const tStructure& structure,
+                          const tReportTables& tables);
+
+}  // namespace glycomb
