@@ -1,6 +1,7 @@
 #include "report/report.hpp"
 
 #include <iostream>
+#include <optional>
 
 #include "console/console.hpp"
 #include "console/text_file.hpp"
@@ -17,40 +18,29 @@ constexpr char kTaskExtension[] = ".TSK";
 constexpr char kStructureExtension[] = ".STR";
 constexpr double kSecondsPerDay = 86400;
 
-// Writes `text` to `file_name`, replacing the file. Failures are asked as Retry or Abort; abort
-// leaves the file unfinished and returns false, as does a failure to close it (a warning).
+// Writes `text` to `file_name` as it is (the report files keep the line ends their libraries
+// write), replacing the file. A failure is asked as Retry or Abort; retry writes the whole file
+// again, abort gives it up.
 bool WriteReportFile(const std::string& file_name, const std::string& text) {
   try {
-    OutputTextFile file;
     for (;;) {
-      const auto error = file.Create(file_name);
-      if (!error) break;
-      if (!AskRetryAbort("Could not open " + file_name + " for writing: " + IoErrorText(*error))) {
-        return false;
+      OutputTextFile file;
+      std::optional<tIoError> error = file.Create(file_name);
+      std::string failure = "Could not open " + file_name + " for writing: ";
+      if (!error) {
+        error = file.Write(text);
+        failure = "Could not write to " + file_name + ": ";
       }
-    }
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(start, end - start);
-      for (;;) {
-        const auto error = file.WriteLine(line);
-        if (!error) break;
-        if (!AskRetryAbort("Could not write to " + file_name + ": " + IoErrorText(*error))) {
-          return false;
-        }
+      if (!error) {
+        error = file.Close();
+        failure = "Could not close " + file_name + ": ";
       }
-      start = end + 1;
-    }
-    if (const auto error = file.Close()) {
-      ShowWarning("Could not close " + file_name + ": " + IoErrorText(*error));
-      return false;
+      if (!error) return true;
+      if (!AskRetryAbort(failure + IoErrorText(*error))) return false;
     }
   } catch (const EErrorStop&) {
     return false;
   }
-  return true;
 }
 
 void WriteAndTell(const std::string& file_name, const std::string& text, const char* what) {

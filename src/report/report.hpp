@@ -15,8 +15,8 @@ namespace glycomb {
 
 // Writes the report of a finished search beside its result file, from `best` sorted as the result
 // file lists it; `task_argument` is the task file as given on the command line. Existing report
-// files are overwritten. Prints one line for every file written; a file the user gives up on (the
-// Retry or Abort questions) is left out and the run goes on.
+// files are overwritten. Prints one line for every file written; a file that cannot be written is
+// asked for with Retry or Abort, and when the user gives it up the run goes on without it.
 void WriteSearchReport(const std::string& task_argument, const tReportTables& tables,
                        const tBestStructures& best, std::uint16_t carbon_count,
                        std::int32_t structures_checked, double elapsed_days);
