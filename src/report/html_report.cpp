@@ -49,7 +49,6 @@ std::string StyleSheet() {
       "table.carbons td{text-align:right;line-height:1.3}"
       "table.carbons td span{display:block}table.carbons .meas{color:#555}"
       "table.carbons .diff{font-weight:bold}table.carbons td.large{background:#fde2c8}"
-      "table.carbons caption{text-align:left;color:#555;padding-bottom:4px}"
       ".note{color:#666;font-size:12px}";
   for (int c = 0; c <= static_cast<int>(tSnfgColour::kRed); ++c) {
     const auto colour = static_cast<tSnfgColour>(c);
@@ -99,7 +98,7 @@ std::string CarbonTable(const tReportUnit& unit, const std::vector<signal_array>
   for (const tReportResidue& residue : unit.Residues) {
     columns = std::max(columns, residue.Calculated.size());
   }
-  std::string html = "<table class=\"carbons\"><caption>" + caption + "</caption><thead><tr>" +
+  std::string html = "<p class=\"note\">" + caption + "</p>\n<table class=\"carbons\"><thead><tr>" +
                      "<th>Residue</th>";
   for (std::size_t k = 1; k <= columns; ++k) html += "<th>C" + std::to_string(k) + "</th>";
   html += "</tr></thead><tbody>";
