@@ -26,7 +26,8 @@ std::string StyleSheet() {
       "background:#333;color:#fff;border-radius:4px;text-align:center}"
       ".shape{color:#666;font-weight:normal;font-size:14px;margin-left:10px}"
       ".offset{font-weight:normal;margin-left:10px}"
-      ".forms p{margin:4px 0}.forms .label{display:inline-block;width:84px;color:#666;font-size:13px}"
+      ".forms p{margin:4px 0}.forms "
+      ".label{display:inline-block;width:84px;color:#666;font-size:13px}"
       ".figure{overflow-x:auto}"
       "svg text{font-family:'DejaVu Sans',Arial,sans-serif}"
       "svg.snfg line{stroke:#000;stroke-width:1.4}"
@@ -62,8 +63,9 @@ std::string Document(const std::string& title, const std::string& body) {
          "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n"
          "<head>\n<meta charset=\"UTF-8\"/>\n<title>" +
          EscapeXml(title) + "</title>\n<style>" + StyleSheet() + "</style>\n</head>\n<body>\n" +
-         body + "<p class=\"note\">Written by GLYCOMB. Symbols: Symbol Nomenclature for Glycans "
-                "(SNFG).</p>\n</body>\n</html>\n";
+         body +
+         "<p class=\"note\">Written by GLYCOMB. Symbols: Symbol Nomenclature for Glycans "
+         "(SNFG).</p>\n</body>\n</html>\n";
 }
 
 std::string ShapeClassText(std::uint8_t shape_class) {
@@ -86,8 +88,8 @@ std::string FactRow(const std::string& name, const std::string& value_markup) {
 }
 
 std::string TagMarkup(std::size_t residue) {
-  return std::string("<b style=\"color:") + ResidueColour(residue) + "\">" +
-         ResidueTag(residue) + "</b>";
+  return std::string("<b style=\"color:") + ResidueColour(residue) + "\">" + ResidueTag(residue) +
+         "</b>";
 }
 
 // Residue by residue and carbon by carbon: the calculated shift and, with a measured spectrum, the
@@ -142,9 +144,9 @@ std::string Figure(const std::string& svg) {
 
 std::string StructureSection(const tReportStructure& structure, const tReportTask& task,
                              bool best) {
-  const std::vector<signal_array> matching =
-      structure.MatchedShifts ? *structure.MatchedShifts
-                              : RankMatching(structure.Unit, task.Spectrum);
+  const std::vector<signal_array> matching = structure.MatchedShifts
+                                                 ? *structure.MatchedShifts
+                                                 : RankMatching(structure.Unit, task.Spectrum);
   std::string html = "<section class=\"structure\" id=\"rank-" + std::to_string(structure.Rank) +
                      "\">\n<h2><span class=\"rank\">" + std::to_string(structure.Rank) +
                      "</span>Dev. " + EscapeXml(structure.MeanDeviation) + " ppm per carbon";
@@ -165,11 +167,12 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
   }
   html += Figure(DrawStickPlot(structure.Unit, task.Spectrum, &matching));
   if (best) {
-    html += CarbonTable(structure.Unit, &matching,
-                        std::string("Calculated, measured (paired ") +
-                            (structure.MatchedShifts ? "as assigned" : "by rank, as the deviation") +
-                            ") and their difference, ppm; differences of " +
-                            Ppm(kLargeDifference) + " ppm or more are highlighted.");
+    html +=
+        CarbonTable(structure.Unit, &matching,
+                    std::string("Calculated, measured (paired ") +
+                        (structure.MatchedShifts ? "as assigned" : "by rank, as the deviation") +
+                        ") and their difference, ppm; differences of " + Ppm(kLargeDifference) +
+                        " ppm or more are highlighted.");
   }
   return html + "</section>\n";
 }
@@ -205,13 +208,12 @@ std::string SearchReportPage(const tSearchReport& report) {
 
 std::string StructureReportPage(const tReportStructure& structure,
                                 const std::string& structure_file) {
-  std::string body = "<h1>GLYCOMB structure</h1>\n<p class=\"source\">" +
-                     EscapeXml(structure_file) + "</p>\n<section class=\"structure\">\n<h2>" +
-                     ShapeClassText(structure.ShapeClass) + " (" + EscapeXml(structure.Shape) +
-                     ")</h2>\n" + Figure(DrawUnit(structure.Unit)) + Forms(structure) +
-                     Figure(DrawStickPlot(structure.Unit, {}, nullptr)) +
-                     CarbonTable(structure.Unit, nullptr, "Calculated shifts, ppm.") +
-                     "</section>\n";
+  std::string body =
+      "<h1>GLYCOMB structure</h1>\n<p class=\"source\">" + EscapeXml(structure_file) +
+      "</p>\n<section class=\"structure\">\n<h2>" + ShapeClassText(structure.ShapeClass) + " (" +
+      EscapeXml(structure.Shape) + ")</h2>\n" + Figure(DrawUnit(structure.Unit)) +
+      Forms(structure) + Figure(DrawStickPlot(structure.Unit, {}, nullptr)) +
+      CarbonTable(structure.Unit, nullptr, "Calculated shifts, ppm.") + "</section>\n";
   return Document("GLYCOMB structure: " + structure_file, body);
 }
 

@@ -1,5 +1,6 @@
 // The report pages: one self-contained HTML document each (inline CSS and SVG, no scripts and no
-// references to other files), written as XHTML-compatible markup so that an XML parser reads it too.
+// references to other files), written as XHTML-compatible markup so that an XML parser reads it
+// too.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,6 @@
 #include "report/json_report.hpp"
 
 #include <cmath>
-
 #include <nlohmann/json.hpp>
 
 #include "report/markup.hpp"
@@ -35,8 +34,8 @@ json Residues(const tReportStructure& structure, const std::vector<signal_array>
   std::vector<json> carrier(unit.Residues.size()), position(unit.Residues.size());
   for (std::size_t r = 0; r < unit.Residues.size(); ++r) {
     const tReportResidue& residue = unit.Residues[r];
-    const std::pair<int, std::uint8_t> children[] = {
-        {residue.ChainChild, residue.ChainPosition}, {residue.BranchChild, residue.BranchPosition}};
+    const std::pair<int, std::uint8_t> children[] = {{residue.ChainChild, residue.ChainPosition},
+                                                     {residue.BranchChild, residue.BranchPosition}};
     for (const auto& [child, at] : children) {
       if (child == kNoResidue) continue;
       carrier[static_cast<std::size_t>(child)] = ResidueTag(r);
@@ -73,9 +72,9 @@ std::string SearchReportJson(const tSearchReport& report) {
   const tReportTask& task = report.Task;
   json structures = json::array();
   for (const tReportStructure& structure : report.Structures) {
-    const std::vector<signal_array> matching =
-        structure.MatchedShifts ? *structure.MatchedShifts
-                                : RankMatching(structure.Unit, task.Spectrum);
+    const std::vector<signal_array> matching = structure.MatchedShifts
+                                                   ? *structure.MatchedShifts
+                                                   : RankMatching(structure.Unit, task.Spectrum);
     json entry = {
         {"rank", structure.Rank},
         {"deviation_ppm", InPpm(structure.Deviation)},
@@ -107,7 +106,8 @@ std::string SearchReportJson(const tSearchReport& report) {
        }},
       {"structures", std::move(structures)},
   };
-  return document.dump(2) + "\n";
+  // Names from data files in another encoding than UTF-8 are written with U+FFFD.
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace glycomb

@@ -8,7 +8,8 @@
 
 namespace glycomb {
 
-// `text` with &, <, > and " written as character references.
+// `text` with &, <, > and " written as character references, and every byte that is not part of
+// well-formed UTF-8, or a control character other than tab and line feed, as U+FFFD.
 std::string EscapeXml(std::string_view text);
 
 // A coordinate or length: at most two decimals, no trailing zeros ("12.5", "40").

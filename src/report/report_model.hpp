@@ -20,12 +20,12 @@ inline constexpr int kNoResidue = -1;
 
 // One residue of a repeating unit.
 struct tReportResidue {
-  std::string Name;                        // as NAMES.PS writes it; "P" for the phosphate
+  std::string Name;  // as NAMES.PS writes it; "P" for the phosphate
   bool Phosphate = false;
-  std::uint8_t RingKind = kPyranose;       // kPyranose .. kNonSugar
-  std::uint8_t Anomeric = kAnomericNone;   // alpha or beta for pyranoses and furanoses only
+  std::uint8_t RingKind = kPyranose;      // kPyranose .. kNonSugar
+  std::uint8_t Anomeric = kAnomericNone;  // alpha or beta for pyranoses and furanoses only
   std::uint8_t Absolute = kAbsoluteD;
-  bool NLinked = false;                    // attached to its carrier through nitrogen
+  bool NLinked = false;  // attached to its carrier through nitrogen
   // The residue written before this one in its own chain, attached at ChainPosition. For the first
   // residue of the main chain it is the last one: the unit closes on itself.
   int ChainChild = kNoResidue;
@@ -33,7 +33,7 @@ struct tReportResidue {
   // The last residue of the side chain written before this one, attached at BranchPosition.
   int BranchChild = kNoResidue;
   std::uint8_t BranchPosition = 0;
-  signal_array Calculated;                 // C1, C2, ... in tenths of a ppm
+  signal_array Calculated;  // C1, C2, ... in tenths of a ppm
 };
 
 // A repeating unit; residues are numbered in the order the structure notation writes them.
@@ -44,16 +44,16 @@ struct tReportUnit {
 
 // One structure of a report.
 struct tReportStructure {
-  std::size_t Rank = 0;                    // 1 for the best; 0 when it was not scored (/CALC)
-  std::uint16_t Deviation = 0;             // sum of absolute differences, tenths of a ppm
-  std::string MeanDeviation;               // per carbon, in ppm, as the result file writes it
-  std::string Notation;                    // the program's written form
-  std::string Shape;                       // topology shape, e.g. [x]xx
+  std::size_t Rank = 0;         // 1 for the best; 0 when it was not scored (/CALC)
+  std::uint16_t Deviation = 0;  // sum of absolute differences, tenths of a ppm
+  std::string MeanDeviation;    // per carbon, in ppm, as the result file writes it
+  std::string Notation;         // the program's written form
+  std::string Shape;            // topology shape, e.g. [x]xx
   std::uint8_t ShapeClass = kShapeLinear;
-  std::string Iupac;                       // IUPAC extended form of the repeating unit
+  std::string Iupac;  // IUPAC extended form of the repeating unit
   tReportUnit Unit;
   // Set only by scores that determine them:
-  std::optional<std::int32_t> Offset;      // referencing offset of the measured spectrum, tenths
+  std::optional<std::int32_t> Offset;  // referencing offset of the measured spectrum, tenths
   // Per residue: the index (0 = first) of the measured spin-system line matched to it.
   std::optional<std::vector<int>> SpinSystems;
   // Per residue and carbon: the measured shift paired with the calculated one. Without it the
@@ -66,7 +66,7 @@ struct tReportTask {
   std::string TaskFile;
   std::string ResultFile;
   std::string Composition;
-  signal_array Spectrum;                   // measured, corrected, ascending
+  signal_array Spectrum;  // measured, corrected, ascending
   std::int8_t Correction = 0;
   std::uint8_t Limit = 0;
   bool WideSpread = false;

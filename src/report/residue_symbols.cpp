@@ -17,11 +17,11 @@ using Colour = tSnfgColour;
 // glucosamine, drawn and named as GlcNAc.
 struct tKnownResidue {
   std::string_view Name;
-  std::string_view Stem;    // IUPAC, before the ring letter
+  std::string_view Stem;  // IUPAC, before the ring letter
   Shape Symbol;
   Colour Fill;
-  bool Inverted;         // divided symbol with its coloured half below
-  bool DefaultL;         // the symbol stands for the L form; the other form is marked
+  bool Inverted;            // divided symbol with its coloured half below
+  bool DefaultL;            // the symbol stands for the L form; the other form is marked
   std::string_view Suffix;  // IUPAC, after the ring letter
 };
 
@@ -138,8 +138,7 @@ const tKnownResidue* FindKnown(std::string_view name) {
 }
 
 bool IsSugarRing(const tReportResidue& residue) {
-  return !residue.Phosphate &&
-         (residue.RingKind == kPyranose || residue.RingKind == kFuranose);
+  return !residue.Phosphate && (residue.RingKind == kPyranose || residue.RingKind == kFuranose);
 }
 
 // The table entry of a pyranose or furanose: by its name, or by its name without a final "f".
@@ -147,7 +146,8 @@ const tKnownResidue* KnownSugar(const tReportResidue& residue) {
   if (!IsSugarRing(residue)) return nullptr;
   if (const tKnownResidue* known = FindKnown(residue.Name)) return known;
   const std::string_view name = residue.Name;
-  if (residue.RingKind == kFuranose && name.size() > 1 && (name.back() == 'f' || name.back() == 'F')) {
+  if (residue.RingKind == kFuranose && name.size() > 1 &&
+      (name.back() == 'f' || name.back() == 'F')) {
     return FindKnown(name.substr(0, name.size() - 1));
   }
   return nullptr;
@@ -174,10 +174,18 @@ constexpr std::array<tColourFacts, 10> kColours = {{
 }};
 
 constexpr std::array kShapeClasses = {
-    "snfg-circle",       "snfg-square",         "snfg-crossed-square",
-    "snfg-divided-diamond", "snfg-triangle",    "snfg-divided-triangle",
-    "snfg-flat-rectangle", "snfg-star",         "snfg-diamond",
-    "snfg-flat-diamond", "snfg-flat-hexagon",   "snfg-pentagon",
+    "snfg-circle",
+    "snfg-square",
+    "snfg-crossed-square",
+    "snfg-divided-diamond",
+    "snfg-triangle",
+    "snfg-divided-triangle",
+    "snfg-flat-rectangle",
+    "snfg-star",
+    "snfg-diamond",
+    "snfg-flat-diamond",
+    "snfg-flat-hexagon",
+    "snfg-pentagon",
     "snfg-rounded-rectangle",
 };
 
@@ -192,7 +200,9 @@ const char* ColourClassName(tSnfgColour colour) {
 const char* ColourValue(tSnfgColour colour) {
   return At(kColours, static_cast<std::size_t>(colour)).Value;
 }
-bool IsDarkColour(tSnfgColour colour) { return At(kColours, static_cast<std::size_t>(colour)).Dark; }
+bool IsDarkColour(tSnfgColour colour) {
+  return At(kColours, static_cast<std::size_t>(colour)).Dark;
+}
 
 std::string AnomericSymbol(const tReportResidue& residue) {
   if (!IsSugarRing(residue)) return "";

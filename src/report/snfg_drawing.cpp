@@ -15,11 +15,11 @@ namespace glycomb {
 namespace {
 
 // Geometry, in pixels.
-constexpr double kColumn = 78;      // between the centres of a residue and the one it carries
-constexpr double kRow = 60;         // between a residue and the side chain above it
-constexpr double kHalf = 13;        // half the size of a symbol
-constexpr double kWideHalf = 22;    // half the width of a labelled white shape
-constexpr double kMarginX = 58;     // from the picture's edge to the nearest symbol centre
+constexpr double kColumn = 78;    // between the centres of a residue and the one it carries
+constexpr double kRow = 60;       // between a residue and the side chain above it
+constexpr double kHalf = 13;      // half the size of a symbol
+constexpr double kWideHalf = 22;  // half the width of a labelled white shape
+constexpr double kMarginX = 58;   // from the picture's edge to the nearest symbol centre
 constexpr double kMarginTop = 30;
 constexpr double kMarginBottom = 34;
 constexpr double kBracketGap = 48;  // from the outermost symbol centres to the brackets
@@ -155,15 +155,13 @@ std::string ShapeElements(const tSnfgSymbol& symbol, tPoint c) {
     case tSnfgShape::kDividedDiamond:
       return Polygon({{x - h, y}, {x, y - h}, {x + h, y}}, upper) +
              Polygon({{x - h, y}, {x + h, y}, {x, y + h}}, lower);
-    case tSnfgShape::kTriangle:
-      return Polygon({{x, y - h}, {x + h, y + h}, {x - h, y + h}}, fill);
+    case tSnfgShape::kTriangle: return Polygon({{x, y - h}, {x + h, y + h}, {x - h, y + h}}, fill);
     case tSnfgShape::kDividedTriangle:
       return Polygon({{x, y - h}, {x, y + h}, {x - h, y + h}}, upper) +
              Polygon({{x, y - h}, {x + h, y + h}, {x, y + h}}, lower);
     case tSnfgShape::kFlatRectangle:
-      return Polygon({{x - h, y - h / 2}, {x + h, y - h / 2}, {x + h, y + h / 2},
-                      {x - h, y + h / 2}},
-                     fill);
+      return Polygon(
+          {{x - h, y - h / 2}, {x + h, y - h / 2}, {x + h, y + h / 2}, {x - h, y + h / 2}}, fill);
     case tSnfgShape::kStar: {
       std::vector<tPoint> points;
       for (int k = 0; k < 10; ++k) {
@@ -176,11 +174,16 @@ std::string ShapeElements(const tSnfgSymbol& symbol, tPoint c) {
     case tSnfgShape::kDiamond:
       return Polygon({{x, y - h}, {x + h, y}, {x, y + h}, {x - h, y}}, fill);
     case tSnfgShape::kFlatDiamond:
-      return Polygon({{x, y - 0.6 * h}, {x + 1.2 * h, y}, {x, y + 0.6 * h}, {x - 1.2 * h, y}}, fill);
+      return Polygon({{x, y - 0.6 * h}, {x + 1.2 * h, y}, {x, y + 0.6 * h}, {x - 1.2 * h, y}},
+                     fill);
     case tSnfgShape::kFlatHexagon: {
       const double w = symbol.Fallback ? kWideHalf : 1.25 * h, v = symbol.Fallback ? 11 : 0.7 * h;
-      return Polygon({{x - w, y}, {x - w + v, y - v}, {x + w - v, y - v}, {x + w, y},
-                      {x + w - v, y + v}, {x - w + v, y + v}},
+      return Polygon({{x - w, y},
+                      {x - w + v, y - v},
+                      {x + w - v, y - v},
+                      {x + w, y},
+                      {x + w - v, y + v},
+                      {x - w + v, y + v}},
                      fill);
     }
     case tSnfgShape::kPentagon: {
@@ -238,17 +241,16 @@ class tDrawing {
     body += ClosingBond(bracket_left, bracket_right);
     body += "<g class=\"repeat-bracket\"><path d=\"M " + Number(bracket_left + 7) + " " +
             Number(bracket_top) + " H " + Number(bracket_left) + " V " + Number(bracket_bottom) +
-            " H " + Number(bracket_left + 7) + "\"/><path d=\"M " + Number(bracket_right - 7) + " " +
-            Number(bracket_top) + " H " + Number(bracket_right) + " V " + Number(bracket_bottom) +
-            " H " + Number(bracket_right - 7) + "\"/><text class=\"repeat\"" +
-            Attribute("x", bracket_right + 5) + Attribute("y", bracket_bottom + 4) +
-            ">n</text></g>";
+            " H " + Number(bracket_left + 7) + "\"/><path d=\"M " + Number(bracket_right - 7) +
+            " " + Number(bracket_top) + " H " + Number(bracket_right) + " V " +
+            Number(bracket_bottom) + " H " + Number(bracket_right - 7) +
+            "\"/><text class=\"repeat\"" + Attribute("x", bracket_right + 5) +
+            Attribute("y", bracket_bottom + 4) + ">n</text></g>";
     for (std::size_t i = 0; i < unit_.Residues.size(); ++i) body += Symbol(static_cast<int>(i));
 
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"snfg\"" + Attribute("width", width) +
-           Attribute("height", height) + " viewBox=\"0 0 " + Number(width) + " " +
-           Number(height) + "\" role=\"img\"><title>" + EscapeXml(title_) + "</title>" + body +
-           "</svg>";
+           Attribute("height", height) + " viewBox=\"0 0 " + Number(width) + " " + Number(height) +
+           "\" role=\"img\"><title>" + EscapeXml(title_) + "</title>" + body + "</svg>";
   }
 
  private:
@@ -285,8 +287,8 @@ class tDrawing {
   std::string ClosingBond(double bracket_left, double bracket_right) {
     const int first = unit_.MainChain.front(), last = unit_.MainChain.back();
     const tPoint a = layout_.At(last), b = layout_.At(first);
-    const std::string lines = Line(a, {bracket_right + kStub, a.Y}) +
-                              Line({bracket_left - kStub, b.Y}, b);
+    const std::string lines =
+        Line(a, {bracket_right + kStub, a.Y}) + Line({bracket_left - kStub, b.Y}, b);
     return BondGroup("bond closing", last, first, lines,
                      {(a.X + kHalf + bracket_right) / 2, a.Y - 6}, "middle",
                      Residue(first).ChainPosition);

@@ -12,14 +12,13 @@ namespace glycomb {
 namespace {
 
 constexpr double kWidth = 880;
-constexpr double kPlotLeft = 80;   // room for the row titles
+constexpr double kPlotLeft = 80;  // room for the row titles
 constexpr double kPlotRight = 860;
-constexpr double kStick = 64;      // length of a stick
-constexpr double kGap = 36;        // between the measured and the calculated baseline
-constexpr double kTop = 22;        // legend row above the sticks
-constexpr std::int32_t kPadding = 20;    // tenths of a ppm beyond the outermost shifts
-constexpr std::int32_t kRounding = 50;   // the axis ends on multiples of 5 ppm
-
+constexpr double kStick = 64;           // length of a stick
+constexpr double kGap = 36;             // between the measured and the calculated baseline
+constexpr double kTop = 22;             // legend row above the sticks
+constexpr std::int32_t kPadding = 20;   // tenths of a ppm beyond the outermost shifts
+constexpr std::int32_t kRounding = 50;  // the axis ends on multiples of 5 ppm
 
 struct tCarbon {
   std::int32_t Shift = 0;
@@ -103,9 +102,10 @@ std::string DrawStickPlot(const tReportUnit& unit, const signal_array& measured,
   double legend_x = kPlotLeft;
   for (std::size_t r = 0; r < unit.Residues.size(); ++r) {
     const std::string name =
-        ResidueTag(r) + " " + IupacResidueName(unit.Residues[r], AminoSubstituted(unit, static_cast<int>(r)));
-    body += "<text class=\"legend\"" + Attribute("x", legend_x) + Attribute("y", 14) +
-            " fill=\"" + ResidueColour(r) + "\">" + EscapeXml(name) + "</text>";
+        ResidueTag(r) + " " +
+        IupacResidueName(unit.Residues[r], AminoSubstituted(unit, static_cast<int>(r)));
+    body += "<text class=\"legend\"" + Attribute("x", legend_x) + Attribute("y", 14) + " fill=\"" +
+            ResidueColour(r) + "\">" + EscapeXml(name) + "</text>";
     legend_x += 14 + 6.5 * static_cast<double>(name.size());
   }
   if (with_measured) {
@@ -129,8 +129,7 @@ std::string DrawStickPlot(const tReportUnit& unit, const signal_array& measured,
     calculated += Line("stick calculated", xc, calculated_base, xc, calculated_base + kStick,
                        colour, name + ": " + Ppm(carbon.Shift) + " ppm calculated");
     if (matching == nullptr || !with_measured) continue;
-    const std::int32_t partner =
-        At(At(*matching, carbon.Residue), carbon.Carbon);
+    const std::int32_t partner = At(At(*matching, carbon.Residue), carbon.Carbon);
     for (std::size_t j = 0; j < sorted.size(); ++j) {
       if (sorted[j] == partner && owner[j] == kNoResidue) {
         owner[j] = static_cast<int>(carbon.Residue);
@@ -140,7 +139,8 @@ std::string DrawStickPlot(const tReportUnit& unit, const signal_array& measured,
     joins += Line("join", x(partner), measured_base, xc, calculated_base, colour, "");
   }
   for (std::size_t j = 0; j < sorted.size(); ++j) {
-    const char* colour = owner[j] == kNoResidue ? "#555555" : ResidueColour(static_cast<std::size_t>(owner[j]));
+    const char* colour =
+        owner[j] == kNoResidue ? "#555555" : ResidueColour(static_cast<std::size_t>(owner[j]));
     const double xm = x(sorted[j]);
     body += Line("stick measured", xm, measured_base - kStick, xm, measured_base, colour,
                  Ppm(sorted[j]) + " ppm measured");
@@ -151,9 +151,10 @@ std::string DrawStickPlot(const tReportUnit& unit, const signal_array& measured,
   const std::int32_t step = left - right > 600 ? 100 : 50;
   body += "<g class=\"axis\">" + Line("axis-line", kPlotLeft, axis, kPlotRight, axis, nullptr, "");
   for (std::int32_t tick = RoundDown(left, step); tick >= right; tick -= step) {
-    body += "<g class=\"tick\">" + Line("tick-line", x(tick), axis, x(tick), axis + 5, nullptr, "") +
-            "<text" + Attribute("x", x(tick)) + Attribute("y", axis + 17) + ">" +
-            std::to_string(tick / 10) + "</text></g>";
+    body += "<g class=\"tick\">" +
+            Line("tick-line", x(tick), axis, x(tick), axis + 5, nullptr, "") + "<text" +
+            Attribute("x", x(tick)) + Attribute("y", axis + 17) + ">" + std::to_string(tick / 10) +
+            "</text></g>";
   }
   body += "<text class=\"axis-title\"" + Attribute("x", kPlotRight) + Attribute("y", axis + 32) +
           ">δ, ppm</text></g>";
@@ -161,8 +162,8 @@ std::string DrawStickPlot(const tReportUnit& unit, const signal_array& measured,
   return "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"sticks\"" + Attribute("width", kWidth) +
          Attribute("height", height) + " viewBox=\"0 0 " + Number(kWidth) + " " + Number(height) +
          "\" role=\"img\"><title>13C spectrum, " +
-         (with_measured ? "measured (up) and calculated (down)" : "calculated") + "</title>" + body +
-         "</svg>";
+         (with_measured ? "measured (up) and calculated (down)" : "calculated") + "</title>" +
+         body + "</svg>";
 }
 
 }  // namespace glycomb

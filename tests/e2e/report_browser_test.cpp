@@ -40,8 +40,9 @@ std::string RunChromium(const std::string& chromium, const TempDir& dir, const s
       "timeout 120 '" + chromium +
       "' --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
       " --disable-background-networking --disable-component-update --disable-sync"
-      " --enable-logging=stderr --v=0 --user-data-dir='" + profile + "' " + action +
-      " 'file://" + dir / page + "' >'" + (dir / "out.txt") + "' 2>'" + (dir / "log.txt") + "'";
+      " --enable-logging=stderr --v=0 --user-data-dir='" +
+      profile + "' " + action + " 'file://" + dir / page + "' >'" + (dir / "out.txt") + "' 2>'" +
+      (dir / "log.txt") + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   log = dir.Read("log.txt");
   return dir.Read("out.txt");

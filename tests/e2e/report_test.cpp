@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/test_reference_data.hpp"
 #include "support/program_runner.hpp"
 #include "support/temp_dir.hpp"
 #include "support/xml_document.hpp"
@@ -241,10 +242,39 @@ TEST_F(ReportTest, ReportFilesThatCannotBeWritten) {
     }
     const auto result = RunProgram(dir.Path(), {"EXAMPLE"}, c.keys);
     EXPECT_EQ(result.ExitCode, 0);
-    EXPECT_TRUE(result.Output.ends_with("written into EXAMPLE.RES\n" + c.console +
-                                        testing::kPressAnyKey))
+    EXPECT_TRUE(
+        result.Output.ends_with("written into EXAMPLE.RES\n" + c.console + testing::kPressAnyKey))
         << result.Output;
     EXPECT_TRUE(std::filesystem::exists(dir / "EXAMPLE.RES"));
+  }
+}
+
+// Reports of the hand-worked data set: residues NAMES.PS names that have no symbol (an N-linked
+// non-sugar on an amino sugar), and a search that keeps nothing.
+TEST(ReportOfTestDataTest, UnknownResiduesAndNoStructure) {
+  const struct {
+    const char* task;
+    std::size_t kept;
+    const char* first_iupac;
+  } cases[] = {
+      {"aDGan cDAcy\n1760 95 480 690 700 700 705 960\nLimit: 2\nREPORT\n", 2,
+       "→6)-[D-Acy-(1→2)]-α-D-Ganp-(1→"},
+      {"xx)aDHex\n960 620 790 710 730 720\nWIDESPREAD\nREPORT\n", 0, ""},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    testing::WriteTestReferenceData(dir);
+    dir.Write("TASK.TSK", c.task);
+    ASSERT_EQ(RunProgram(dir.Path(), {"task"}).ExitCode, 0);
+    const testing::XmlDocument page(dir.Read("TASK.HTML"));
+    ASSERT_TRUE(page.WellFormed()) << page.Error();
+    EXPECT_EQ(WithClass(page.Root(), "structure").size(), c.kept);
+    EXPECT_EQ(WithClass(page.Root(), "fallback").size(), 2 * c.kept);
+    const nlohmann::json data = nlohmann::json::parse(dir.Read("TASK.JSON"));
+    ASSERT_EQ(data["structures"].size(), c.kept);
+    if (c.kept > 0) {
+      EXPECT_EQ(data["structures"][0]["iupac"], c.first_iupac);
+    }
   }
 }
 

@@ -40,7 +40,8 @@ TEST(IupacTest, RepeatingUnitsOfShippedResidues) {
       {"3)aDGlc-P-", "→3)-α-D-Glcp-(1→P→"},
   };
   testing::ShippedUnits units;
-  for (const auto& c : cases) EXPECT_EQ(IupacRepeatingUnit(units.Unit(c.record)), c.iupac) << c.record;
+  for (const auto& c : cases)
+    EXPECT_EQ(IupacRepeatingUnit(units.Unit(c.record)), c.iupac) << c.record;
 }
 
 }  // namespace

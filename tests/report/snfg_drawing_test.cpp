@@ -65,7 +65,8 @@ struct tBond {
 };
 
 // One symbol per residue, with the right shape, colour and inner text; one labelled bond per
-// linkage, joining the centres of the two symbols (the closing linkage leaves through the brackets).
+// linkage, joining the centres of the two symbols (the closing linkage leaves through the
+// brackets).
 TEST(SnfgDrawingTest, SymbolsAndBondsOfLinearBranchedAndPhosphateBridgedUnits) {
   const struct {
     const char* record;
@@ -86,7 +87,11 @@ TEST(SnfgDrawingTest, SymbolsAndBondsOfLinearBranchedAndPhosphateBridgedUnits) {
         {"D", "snfg-triangle", "snfg-green", ""},
         {"E", "snfg-star", "snfg-orange", ""},
         {"F", "snfg-circle", "snfg-green", ""}},
-       {{"A", "B", "α2"}, {"B", "C", "β4"}, {"C", "D", "β3"}, {"D", "F", "α4"}, {"E", "F", "β3"},
+       {{"A", "B", "α2"},
+        {"B", "C", "β4"},
+        {"C", "D", "β3"},
+        {"D", "F", "α4"},
+        {"E", "F", "β3"},
         {"F", "B", "α3"}}},
       {"[cDGro-P-]-4]3)bDGlc-",
        {{"A", "snfg-flat-hexagon", "snfg-white", "Gro"},
