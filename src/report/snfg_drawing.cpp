@@ -305,13 +305,14 @@ class tDrawing {
     std::string group = "<g class=\"residue " + std::string(ShapeClassName(symbol.Shape)) + " " +
                         ColourClassName(symbol.Colour) + (symbol.Fallback ? " fallback" : "") +
                         "\" data-tag=\"" + tag + "\" data-name=\"" + EscapeXml(residue.Name) +
-                        "\"><title>" + tag + ": " + EscapeXml(name) + "</title>" +
-                        ShapeElements(symbol, c);
+                        "\" transform=\"translate(" + Number(c.X) + " " + Number(c.Y) +
+                        ")\"><title>" + tag + ": " + EscapeXml(name) + "</title>" +
+                        ShapeElements(symbol, {0, 0});
     if (!symbol.Label.empty()) {
       const bool dark = IsDarkColour(symbol.Colour) && !symbol.Inverted;
       group += std::string("<text class=\"symbol-label") + (dark ? " on-dark" : "") +
-               (symbol.Fallback ? " name" : "") + "\"" + Attribute("x", c.X) +
-               Attribute("y", c.Y + 4) + ">" + EscapeXml(symbol.Label) + "</text>";
+               (symbol.Fallback ? " name" : "") + "\"" + Attribute("x", 0) + Attribute("y", 4) +
+               ">" + EscapeXml(symbol.Label) + "</text>";
     }
     // Below and to the left, clear of the bonds, which leave a symbol to the right and upwards.
     const double edge = symbol.Fallback ? kWideHalf : kHalf;

@@ -11,7 +11,8 @@
 namespace glycomb {
 
 // An <svg> element (SVG namespace, no external references). Residue symbols are groups of class
-// "residue" with their shape and colour classes (see residue_symbols.hpp); every linkage is a group
+// "residue" with their shape and colour classes (see residue_symbols.hpp), drawn around (0, 0) and
+// moved to their place by a translation; every linkage is a group
 // of class "bond" holding its line(s) and one "linkage" label; the linkage that closes the unit
 // crosses the brackets and has the class "closing" as well.
 std::string DrawUnit(const tReportUnit& unit);

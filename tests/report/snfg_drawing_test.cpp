@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,32 +24,11 @@ struct tPoint {
   double X = 0, Y = 0;
 };
 
-// The middle of the box around the shapes of a symbol.
+// Where a symbol stands: its translation.
 tPoint SymbolCentre(xmlNode* symbol) {
-  double left = 1e9, right = -1e9, top = 1e9, bottom = -1e9;
-  const auto take = [&](double x, double y) {
-    left = std::min(left, x), right = std::max(right, x);
-    top = std::min(top, y), bottom = std::max(bottom, y);
-  };
-  for (xmlNode* shape : testing::Elements(symbol)) {
-    const std::string name = reinterpret_cast<const char*>(shape->name);
-    if (name == "circle") {
-      const double x = NumberAttribute(shape, "cx"), y = NumberAttribute(shape, "cy");
-      const double r = NumberAttribute(shape, "r");
-      take(x - r, y - r), take(x + r, y + r);
-    } else if (name == "rect") {
-      const double x = NumberAttribute(shape, "x"), y = NumberAttribute(shape, "y");
-      take(x, y), take(x + NumberAttribute(shape, "width"), y + NumberAttribute(shape, "height"));
-    } else if (name == "path") {
-      std::istringstream d(Attribute(shape, "d"));
-      std::string word;
-      double x = 0, y = 0;
-      while (d >> word) {
-        if (word == "M" || word == "L") d >> x >> y, take(x, y);
-      }
-    }
-  }
-  return {(left + right) / 2, (top + bottom) / 2};
+  tPoint centre;
+  std::sscanf(Attribute(symbol, "transform").c_str(), "translate(%lf %lf)", &centre.X, &centre.Y);
+  return centre;
 }
 
 struct tSymbol {
@@ -129,17 +108,18 @@ TEST(SnfgDrawingTest, SymbolsAndBondsOfLinearBranchedAndPhosphateBridgedUnits) {
       const std::vector<xmlNode*> lines = testing::ElementsNamed(bond, "line");
       if (HasClass(bond, "closing")) {
         ASSERT_EQ(lines.size(), 2u);
-        EXPECT_NEAR(NumberAttribute(lines[0], "x1"), centre[Attribute(bond, "data-child")].X, 3);
-        EXPECT_NEAR(NumberAttribute(lines[1], "x2"), centre[Attribute(bond, "data-carrier")].X, 3);
+        EXPECT_NEAR(NumberAttribute(lines[0], "x1"), centre[Attribute(bond, "data-child")].X, 0.01);
+        EXPECT_NEAR(NumberAttribute(lines[1], "x2"), centre[Attribute(bond, "data-carrier")].X,
+                    0.01);
         continue;
       }
       ASSERT_EQ(lines.size(), 1u);
       const tPoint from = centre[Attribute(bond, "data-child")];
       const tPoint to = centre[Attribute(bond, "data-carrier")];
-      EXPECT_NEAR(NumberAttribute(lines[0], "x1"), from.X, 3);
-      EXPECT_NEAR(NumberAttribute(lines[0], "y1"), from.Y, 3);
-      EXPECT_NEAR(NumberAttribute(lines[0], "x2"), to.X, 3);
-      EXPECT_NEAR(NumberAttribute(lines[0], "y2"), to.Y, 3);
+      EXPECT_NEAR(NumberAttribute(lines[0], "x1"), from.X, 0.01);
+      EXPECT_NEAR(NumberAttribute(lines[0], "y1"), from.Y, 0.01);
+      EXPECT_NEAR(NumberAttribute(lines[0], "x2"), to.X, 0.01);
+      EXPECT_NEAR(NumberAttribute(lines[0], "y2"), to.Y, 0.01);
     }
     for (const tBond& bond : c.bonds) {
       expected.push_back(std::string(bond.child) + ">" + bond.carrier + " " + bond.label);
