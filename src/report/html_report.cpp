@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "console/checked.hpp"
@@ -12,6 +13,10 @@
 
 namespace glycomb {
 namespace {
+
+// Differences between a calculated and a measured shift from this size on (tenths of a ppm) are
+// highlighted in the carbon table.
+constexpr std::int32_t kLargeDifference = 15;
 
 // The style sheet of every page. No "<" or "&" in it: the page must stay well-formed XML.
 std::string StyleSheet() {

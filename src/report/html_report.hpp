@@ -3,7 +3,6 @@
 // too.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "report/report_model.hpp"
@@ -18,9 +17,5 @@ std::string SearchReportPage(const tSearchReport& report);
 // calculated sticks and shifts.
 std::string StructureReportPage(const tReportStructure& structure,
                                 const std::string& structure_file);
-
-// Differences between a calculated and a measured shift from this size on (tenths of a ppm) are
-// highlighted in the carbon table.
-inline constexpr std::int32_t kLargeDifference = 15;
 
 }  // namespace glycomb
