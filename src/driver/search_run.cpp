@@ -89,8 +89,10 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   std::cout << "\nThe calculation result was written into " << run.Task.ResultFileName << '\n'
             << std::flush;
   if (run.Task.Report != 0) {
-    WriteSearchReport(task_file, {run.Task, run.Residues, run.Topologies, run.Shifts},
-                      run.BestStructures, carbon_count, run.Model.StructuresChecked, elapsed);
+    WriteSearchReport(task_file,
+                      BuildSearchReport({run.Task, run.Residues, run.Topologies, run.Shifts},
+                                        run.BestStructures, carbon_count,
+                                        run.Model.StructuresChecked, elapsed));
   }
   HaltRun();
 }

@@ -16,7 +16,6 @@ constexpr char kPageExtension[] = ".HTML";
 constexpr char kDataExtension[] = ".JSON";
 constexpr char kTaskExtension[] = ".TSK";
 constexpr char kStructureExtension[] = ".STR";
-constexpr double kSecondsPerDay = 86400;
 
 // Writes `text` to `file_name` as it is (the report files keep the line ends their libraries
 // write), replacing the file. A failure is asked as Retry or Abort; retry writes the whole file
@@ -51,11 +50,7 @@ void WriteAndTell(const std::string& file_name, const std::string& text, const c
 
 }  // namespace
 
-void WriteSearchReport(const std::string& task_argument, const tReportTables& tables,
-                       const tBestStructures& best, std::uint16_t carbon_count,
-                       std::int32_t structures_checked, double elapsed_days) {
-  tSearchReport report = BuildSearchReport(tables, best, carbon_count, structures_checked,
-                                           elapsed_days * kSecondsPerDay);
+void WriteSearchReport(const std::string& task_argument, tSearchReport report) {
   report.Task.TaskFile = ForceExtension(task_argument, kTaskExtension);
   WriteAndTell(OutputFileName(task_argument, kPageExtension), SearchReportPage(report),
                "report was");

@@ -4,22 +4,19 @@
 // exists already.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "report/report_builder.hpp"
-#include "search/best_structures.hpp"
 #include "spectrum/structure_model.hpp"
 
 namespace glycomb {
 
-// Writes the report of a finished search beside its result file, from `best` sorted as the result
-// file lists it; `task_argument` is the task file as given on the command line. Existing report
-// files are overwritten. Prints one line for every file written; a file that cannot be written is
-// asked for with Retry or Abort, and when the user gives it up the run goes on without it.
-void WriteSearchReport(const std::string& task_argument, const tReportTables& tables,
-                       const tBestStructures& best, std::uint16_t carbon_count,
-                       std::int32_t structures_checked, double elapsed_days);
+// Writes the report of a finished search (from BuildSearchReport, with whatever later scores
+// added to its structures) beside the result file; `task_argument` is the task file as given on
+// the command line. Existing report files are overwritten. Prints one line for every file written;
+// a file that cannot be written is asked for with Retry or Abort, and when the user gives it up the
+// run goes on without it.
+void WriteSearchReport(const std::string& task_argument, tSearchReport report);
 
 // Writes the page of the /CALC structure beside its structure file and prints where it is.
 void WriteStructureReport(const std::string& structure_argument, const tStructure& structure,

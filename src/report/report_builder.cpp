@@ -11,6 +11,8 @@
 namespace glycomb {
 namespace {
 
+constexpr double kSecondsPerDay = 86400;
+
 bool IsNodeToken(const std::string& text, std::size_t at) {
   return text[at] == 'x' && at + 1 < text.size() && text[at + 1] >= '0' && text[at + 1] <= '9';
 }
@@ -93,7 +95,7 @@ tReportStructure DescribeStructure(const tStructure& structure, const tReportTab
 
 tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructures& best,
                                 std::uint16_t carbon_count, std::int32_t structures_checked,
-                                double elapsed_seconds) {
+                                double elapsed_days) {
   tSearchReport report;
   tReportTask& task = report.Task;
   task.ResultFile = tables.Task.ResultFileName;
@@ -103,7 +105,7 @@ tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructur
   task.Limit = tables.Task.Limit;
   task.WideSpread = tables.Task.WideSpread != 0;
   task.StructuresChecked = structures_checked;
-  task.ElapsedSeconds = elapsed_seconds;
+  task.ElapsedSeconds = elapsed_days * kSecondsPerDay;
   if (carbon_count == 0) CheckFailed("range check error: composition without carbons");
   for (std::size_t i = 0; i < best.BestCount(); ++i) {
     const tResultRecord& record = best.Entry(i);

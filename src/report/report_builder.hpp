@@ -40,10 +40,11 @@ std::vector<signal_array> CalculateNodeShifts(const tStructure& structure,
 // deviation are left for the caller.
 tReportStructure DescribeStructure(const tStructure& structure, const tReportTables& tables);
 
-// The search report: the task, and the kept structures of `best` in the order of the table (sorted
-// by the result file). `carbon_count` is the number of carbons of the composition.
+// The search report: the task and the run, and the kept structures of `best` in the order of the
+// table (sorted by the result file), structure i from entry i. `carbon_count` is the number of
+// carbons of the composition, `elapsed_days` the run time of the search.
 tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructures& best,
                                 std::uint16_t carbon_count, std::int32_t structures_checked,
-                                double elapsed_seconds);
+                                double elapsed_days);
 
 }  // namespace glycomb
