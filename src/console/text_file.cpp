@@ -153,11 +153,14 @@ std::optional<tIoError> OutputTextFile::Append(const std::string& path) {
 }
 
 std::optional<tIoError> OutputTextFile::WriteLine(const std::string& text) {
+  return Write(text + "\r\n");
+}
+
+std::optional<tIoError> OutputTextFile::Write(std::string_view text) {
   if (fd_ < 0) return tIoError{103, "file not open"};
-  const std::string line = text + "\r\n";
   std::size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t count = ::write(fd_, line.data() + done, line.size() - done);
+  while (done < text.size()) {
+    const ssize_t count = ::write(fd_, text.data() + done, text.size() - done);
     if (count < 0) {
       if (errno == EINTR) continue;
       return ErrorFromErrno();

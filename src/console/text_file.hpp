@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "console/io_error.hpp"
 
@@ -60,6 +61,8 @@ class OutputTextFile {
   std::optional<tIoError> Append(const std::string& path);
   // Writes `text` followed by CR LF.
   std::optional<tIoError> WriteLine(const std::string& text);
+  // Writes `text` as it is.
+  std::optional<tIoError> Write(std::string_view text);
   std::optional<tIoError> Close();
 
  private:

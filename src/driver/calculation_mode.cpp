@@ -6,6 +6,7 @@
 #include "driver/run.hpp"
 #include "input/structure_notation.hpp"
 #include "input/task_file.hpp"
+#include "report/report.hpp"
 #include "spectrum/assignment_table.hpp"
 #include "spectrum/spectrum_calculation.hpp"
 
@@ -50,6 +51,10 @@ void RunCalculationMode(tRun& run, const std::string& structure_file) {
     std::cout << std::string(value.size() < 4 ? 4 - value.size() : 0, ' ') << value << "  ";
   }
   std::cout << "\n\n" << std::flush;
+  if (run.Task.Report != 0) {
+    WriteStructureReport(structure_file, run.Model.WorkingStructure,
+                         {run.Task, run.Residues, run.Topologies, run.Shifts});
+  }
   HaltRun();
 }
 

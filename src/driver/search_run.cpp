@@ -7,6 +7,7 @@
 #include "console/formatting.hpp"
 #include "driver/run.hpp"
 #include "input/task_file.hpp"
+#include "report/report.hpp"
 #include "results/result_file.hpp"
 #include "search/parallel_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
@@ -101,7 +102,8 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   const tSearchCounts counts =
       RunSearch(run.Task, run.Residues, run.Topologies, run.Shifts, run.BestStructures, options);
 
-  std::cout << ElapsedTimeLine(Now() - start_time) << '\n'
+  const double elapsed = Now() - start_time;
+  std::cout << ElapsedTimeLine(elapsed) << '\n'
             << FormatCount(counts.StructuresChecked) << " structures checked.\n"
             << std::flush;
   std::unique_ptr<tBestCarbons> best_carbons;
@@ -115,6 +117,12 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   }
   std::cout << "\nThe calculation result was written into " << run.Task.ResultFileName << '\n'
             << std::flush;
+  if (run.Task.Report != 0) {
+    WriteSearchReport(task_file,
+                      BuildSearchReport({run.Task, run.Residues, run.Topologies, run.Shifts},
+                                        run.BestStructures, carbon_count,
+                                        counts.StructuresChecked, elapsed));
+  }
   HaltRun();
 }
 

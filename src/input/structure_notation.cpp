@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace glycomb {
 namespace {
 
 constexpr char kStructureExtension[] = ".STR";
+// Option line after the record, recognised without regard to case at the very start of a line.
+constexpr std::string_view kReportKeyword = "REPORT";
 constexpr std::size_t kMaxResidues = 9;
 constexpr std::size_t kMaxTokenLength = 10;
 constexpr char kPhosphateToken[] = "P";
@@ -367,6 +370,26 @@ std::string NodeText(const tStructureNode& node, const tTask& task, const tResid
   return text + record.Name + "-";
 }
 
+// Whether a line after the record asks for the report. The lines are read directly, without the
+// shared line reader: a structure file is never refused, nor a question asked, for anything after
+// its record, so a read error only ends the look-up.
+bool AsksForReport(tDataFile& file) {
+  std::string line;
+  try {
+    while (file.File.ReadLine(line)) {
+      if (line.size() < kReportKeyword.size()) continue;
+      bool same = true;
+      for (std::size_t i = 0; i < kReportKeyword.size() && same; ++i) {
+        const char c = line[i];
+        same = (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == kReportKeyword[i];
+      }
+      if (same) return true;
+    }
+  } catch (const EFileError&) {
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ReadStructureFile(const std::string& argument, const tResidueTable& residues, tTask& task,
@@ -380,6 +403,7 @@ bool ReadStructureFile(const std::string& argument, const tResidueTable& residue
     ParseStructureRecord(record,
                          ", file " + file_name + ", line " + std::to_string(file.LineNumber),
                          residues, task, topologies, working);
+    task.Report = AsksForReport(file) ? 1 : 0;
   } catch (const EErrorStop&) {
     return false;
   }

@@ -12,7 +12,8 @@
 namespace glycomb {
 
 // Reads the structure file named by `argument` (directory part as given, file name upper-cased
-// with the extension ".STR") and interprets its first data line with ParseStructureRecord.
+// with the extension ".STR") and interprets its first data line with ParseStructureRecord. A
+// later line that begins with REPORT (any case) sets task.Report.
 // Returns false after a reported failure or when the user aborts opening the file.
 bool ReadStructureFile(const std::string& argument, const tResidueTable& residues, tTask& task,
                        tTopologyTable& topologies, tStructure& working);

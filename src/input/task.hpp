@@ -46,6 +46,7 @@ struct tTask {
   std::int8_t Correction = 0;
   std::uint8_t Limit = 20;
   std::uint8_t CalcMode = 0;                  // set by the driver for /CALC
+  std::uint8_t Report = 0;                    // REPORT: also write the HTML and JSON report
   std::string CompositionText;                // composition line, blanks reduced
   std::string ResultFileName;                 // the .RES file of the task
 };

@@ -42,6 +42,7 @@ constexpr std::string_view kSpinSystemsKeyword = "SPINSYSTEMS";
 constexpr std::string_view kAutoCorrection = "AUTO";
 constexpr std::string_view kCorrectionKeyword = "CORRECTION:";
 constexpr std::string_view kLimitKeyword = "LIMIT:";
+constexpr std::string_view kReportKeyword = "REPORT";
 constexpr std::int64_t kMinCorrection = -128;
 constexpr std::int64_t kMaxCorrection = 127;
 constexpr std::uint8_t kDefaultLimit = 20;
@@ -355,6 +356,7 @@ class TaskReader {
     task_.WideSpread = 0;
     task_.SpinSystems = 0;
     task_.AutoCorrection = 0;
+    task_.Report = 0;
     for (; !line.empty(); line = ReadDataLine(file_)) ApplyOption(line);
   }
 
@@ -363,6 +365,8 @@ class TaskReader {
       task_.WideSpread = 1;
     } else if (StartsWithNoCase(line, kSpinSystemsKeyword)) {
       task_.SpinSystems = 1;
+    } else if (StartsWithNoCase(line, kReportKeyword)) {
+      task_.Report = 1;
     } else if (StartsWithNoCase(line, kCorrectionKeyword) &&
                IsAutoCorrection(std::string_view(line).substr(kCorrectionKeyword.size()))) {
       task_.AutoCorrection = 1;

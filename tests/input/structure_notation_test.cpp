@@ -184,12 +184,16 @@ TEST_F(StructureNotationTest, LinearWrittenFormsReadBack) {
 
 TEST_F(StructureNotationTest, StructureFile) {
   const std::string file = dir_ / "S.STR";
+  // A line after the record that begins with REPORT, in any case, asks for the report.
   const struct {
     std::string content, argument, output;
+    int report = 0;
   } cases[] = {
       {"; only\n\n   ; comments\n", "s", Fatal(file + " contains no data")},
       {"\n\n4)aDGlc- ; comment\n", "s.txt",
        Fatal("The structure should not contain any spaces, file " + file + ", line 3")},
+      {"4)aDGlc-\n REPORT\n; REPORT\nREPOR", "s", ""},
+      {"4)aDGlc-\n\nReport, please\n", "s", "", 1},
       {"\n4)aDGlc-;\tcomment\nnot read", "s.txt", ""},
   };
   for (const auto& row : cases) {
@@ -200,6 +204,9 @@ TEST_F(StructureNotationTest, StructureFile) {
     };
     EXPECT_EQ(Captured(read), row.output) << row.content;
     EXPECT_EQ(ok, row.output.empty()) << row.content;
+    if (ok) {
+      EXPECT_EQ(task_.Report, row.report) << row.content;
+    }
   }
   EXPECT_EQ(Described(), "0: Glc 0000 40;");
   dir_.Write("sub/x.str", "-[aLRha-]-3]4)aDGlc-2)bDGal-");

@@ -93,7 +93,7 @@ TEST_F(TaskFileTest, FatalErrorsInOrder) {
 TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
   ASSERT_TRUE(ReadText("; task\n  34)bDGlc   3x)aDGal\t?\?)?DGlcN xx)aLManp  P p ; comment\n"
                    "1034 10345 103 -1034 +01034 00 2 3 4 5 6 7\n  8 9 10 11 12 13\n"
-                   "14 15 16 17 18 19\nCORRECTION: -5\ncorrection:+2\nWideSpread\nLimit:50"))
+                   "14 15 16 17 18 19\nCORRECTION: -5\ncorrection:+2\nWideSpread\nreport\nLimit:50"))
       << output_;
   EXPECT_EQ(output_, "");
   EXPECT_EQ(task_.CompositionText, "34)bDGlc 3x)aDGal ?\?)?DGlcN xx)aLManp P p");
@@ -112,6 +112,7 @@ TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
   EXPECT_EQ(task_.Correction, 2);
   EXPECT_EQ(task_.WideSpread, 1);
   EXPECT_EQ(task_.Limit, 50);
+  EXPECT_EQ(task_.Report, 1);
   EXPECT_EQ(task_.ResultFileName, dir_ / "T.RES");
 }
 
@@ -125,6 +126,7 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
     std::string options;
     std::string output;
     int first_shift, correction, limit;
+    int report = 0;
   } cases[] = {
       {"CORRECTION: 200", correction, 1, 0, 20},
       {"CORRECTION: 5x", correction, 1, 0, 20},
@@ -136,7 +138,8 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
       {"LIMIT: 7\nLIMIT: 50 ", limit + "4" + twenty, 1, 0, 20},
       {"LIMIT: 99999999999999999999999", limit + "3" + twenty, 1, 0, 20},
       {"   limit:   7  ", "", 1, 0, 7},
-      {"nothing\n  LIMIT: 7\nCORRECTION: -1", "", 0, -1, 20},
+      {"  REPORT", "", 1, 0, 20, 1},
+      {"nothing\n  LIMIT: 7\nCORRECTION: -1\n REPORT", "", 0, -1, 20},
   };
   for (const auto& c : cases) {
     EXPECT_TRUE(ReadText(head + c.options)) << c.options;
@@ -144,6 +147,7 @@ TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {
     EXPECT_EQ(task_.Spectrum.front(), c.first_shift) << c.options;
     EXPECT_EQ(task_.Correction, c.correction) << c.options;
     EXPECT_EQ(task_.Limit, c.limit) << c.options;
+    EXPECT_EQ(task_.Report, c.report) << c.options;
   }
 }
 

@@ -730,6 +730,10 @@ def write_example(out: Path) -> None:
         "; without the constraint prefixes, dozens of branched structures would too (see",
         "; docs/reference-data.md, Test polymers).",
         "LIMIT: 20",
+        "; Also write the report: EXAMPLE.HTML, the kept structures drawn in SNFG symbols with",
+        "; their IUPAC form and their calculated spectrum against this one, and EXAMPLE.JSON,",
+        "; the same for scripts (see docs/report.md).",
+        "REPORT",
     ]
     (out / "EXAMPLE.TSK").write_text("\n".join(lines) + "\n", encoding="ascii")
     s = structures["33E"]
@@ -748,6 +752,9 @@ def write_example(out: Path) -> None:
         ";   5)bDGalf   beta-D-Galf (E', de-O-acetylated), carries the beta-D-Glcp at O-5",
         "; The record must not contain blanks; only the first data line is read.",
         s["record"],
+        "; A later line that begins with REPORT also writes CALC.HTML: the structure drawn in",
+        "; SNFG symbols, its IUPAC form and its calculated spectrum (see docs/report.md).",
+        "REPORT",
     ]
     (out / "CALC.STR").write_text("\n".join(calc) + "\n", encoding="ascii")
     f = structures["33F"]
@@ -770,6 +777,8 @@ def write_example(out: Path) -> None:
         ";   3)bDGal       beta-D-Galp, carries the beta-D-Galf at O-3",
         "; The record must not contain blanks; only the first data line is read.",
         f["record"],
+        "; A later line that begins with REPORT also writes CALC33F.HTML (see CALC.STR).",
+        "REPORT",
     ]
     (out / "CALC33F.STR").write_text("\n".join(calc) + "\n", encoding="ascii")
 

@@ -1,0 +1,115 @@
+#include "report/json_report.hpp"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "report/markup.hpp"
+#include "report/residue_symbols.hpp"
+#include "report/stick_plot.hpp"
+
+namespace glycomb {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+double InPpm(std::int32_t tenths) { return tenths / 10.0; }
+
+json PpmList(const signal_array& shifts) {
+  json list = json::array();
+  for (const std::int32_t shift : shifts) list.push_back(InPpm(shift));
+  return list;
+}
+
+const char* ShapeClassKey(std::uint8_t shape_class) {
+  switch (shape_class) {
+    case kShapeLinear: return "linear";
+    case kShapeWidespread: return "widespread branched";
+    default: return "rarely-occurring branched";
+  }
+}
+
+json Residues(const tReportStructure& structure, const std::vector<signal_array>& matching) {
+  const tReportUnit& unit = structure.Unit;
+  // Carrier and position of every residue; the first residue of the main chain carries the last.
+  std::vector<json> carrier(unit.Residues.size()), position(unit.Residues.size());
+  for (std::size_t r = 0; r < unit.Residues.size(); ++r) {
+    const tReportResidue& residue = unit.Residues[r];
+    const std::pair<int, std::uint8_t> children[] = {{residue.ChainChild, residue.ChainPosition},
+                                                     {residue.BranchChild, residue.BranchPosition}};
+    for (const auto& [child, at] : children) {
+      if (child == kNoResidue) continue;
+      carrier[static_cast<std::size_t>(child)] = ResidueTag(r);
+      position[static_cast<std::size_t>(child)] = residue.Phosphate ? json() : json(at);
+    }
+  }
+  json list = json::array();
+  for (std::size_t r = 0; r < unit.Residues.size(); ++r) {
+    const tReportResidue& residue = unit.Residues[r];
+    json entry = {
+        {"tag", ResidueTag(r)},
+        {"name", residue.Name},
+        {"iupac", IupacResidueName(residue, AminoSubstituted(unit, static_cast<int>(r)))},
+        {"anomeric", residue.Anomeric == kAnomericAlpha  ? json("alpha")
+                     : residue.Anomeric == kAnomericBeta ? json("beta")
+                                                         : json()},
+        {"absolute", residue.Phosphate ? json() : json(residue.Absolute == kAbsoluteL ? "L" : "D")},
+        {"attached_to", carrier[r]},
+        {"position", position[r]},
+        {"calculated_ppm", PpmList(residue.Calculated)},
+        {"measured_ppm", r < matching.size() ? PpmList(matching[r]) : json::array()},
+    };
+    if (structure.SpinSystems && r < structure.SpinSystems->size()) {
+      entry["spin_system"] = (*structure.SpinSystems)[r];
+    }
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string SearchReportJson(const tSearchReport& report) {
+  const tReportTask& task = report.Task;
+  json structures = json::array();
+  for (const tReportStructure& structure : report.Structures) {
+    const std::vector<signal_array> matching = structure.MatchedShifts
+                                                   ? *structure.MatchedShifts
+                                                   : RankMatching(structure.Unit, task.Spectrum);
+    json entry = {
+        {"rank", structure.Rank},
+        {"deviation_ppm", InPpm(structure.Deviation)},
+        {"mean_deviation_ppm", std::stod(structure.MeanDeviation)},
+        {"notation", structure.Notation},
+        {"shape", structure.Shape},
+        {"topology", ShapeClassKey(structure.ShapeClass)},
+        {"iupac", structure.Iupac},
+        {"pairing", structure.MatchedShifts ? "assigned" : "rank"},
+        {"residues", Residues(structure, matching)},
+    };
+    if (structure.Offset) entry["offset_ppm"] = InPpm(*structure.Offset);
+    structures.push_back(std::move(entry));
+  }
+  const json document = {
+      {"program", "GLYCOMB"},
+      {"task",
+       {
+           {"file", task.TaskFile},
+           {"result_file", task.ResultFile},
+           {"composition", task.Composition},
+           {"options",
+            {{"correction_ppm", InPpm(task.Correction)},
+             {"limit", task.Limit},
+             {"widespread", task.WideSpread},
+             {"spin_systems", task.SpinSystems},
+             {"automatic_correction", task.AutoCorrection}}},
+           {"spectrum_ppm", PpmList(task.Spectrum)},
+           {"structures_checked", task.StructuresChecked},
+           {"run_time_s", std::round(task.ElapsedSeconds * 1000) / 1000},
+       }},
+      {"structures", std::move(structures)},
+  };
+  // Names from data files in another encoding than UTF-8 are written with U+FFFD.
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace glycomb

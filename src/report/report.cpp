@@ -1,0 +1,69 @@
+#include "report/report.hpp"
+
+#include <iostream>
+#include <optional>
+
+#include "console/console.hpp"
+#include "console/text_file.hpp"
+#include "input/file_names.hpp"
+#include "report/html_report.hpp"
+#include "report/json_report.hpp"
+
+namespace glycomb {
+namespace {
+
+constexpr char kPageExtension[] = ".HTML";
+constexpr char kDataExtension[] = ".JSON";
+constexpr char kTaskExtension[] = ".TSK";
+constexpr char kStructureExtension[] = ".STR";
+
+// Writes `text` to `file_name` as it is (the report files keep the line ends their libraries
+// write), replacing the file. A failure is asked as Retry or Abort; retry writes the whole file
+// again, abort gives it up.
+bool WriteReportFile(const std::string& file_name, const std::string& text) {
+  try {
+    for (;;) {
+      OutputTextFile file;
+      std::optional<tIoError> error = file.Create(file_name);
+      std::string failure = "Could not open " + file_name + " for writing: ";
+      if (!error) {
+        error = file.Write(text);
+        failure = "Could not write to " + file_name + ": ";
+      }
+      if (!error) {
+        error = file.Close();
+        failure = "Could not close " + file_name + ": ";
+      }
+      if (!error) return true;
+      if (!AskRetryAbort(failure + IoErrorText(*error))) return false;
+    }
+  } catch (const EErrorStop&) {
+    return false;
+  }
+}
+
+void WriteAndTell(const std::string& file_name, const std::string& text, const char* what) {
+  if (WriteReportFile(file_name, text)) {
+    std::cout << "The " << what << " written into " << file_name << '\n' << std::flush;
+  }
+}
+
+}  // namespace
+
+void WriteSearchReport(const std::string& task_argument, tSearchReport report) {
+  report.Task.TaskFile = ForceExtension(task_argument, kTaskExtension);
+  WriteAndTell(OutputFileName(task_argument, kPageExtension), SearchReportPage(report),
+               "report was");
+  WriteAndTell(OutputFileName(task_argument, kDataExtension), SearchReportJson(report),
+               "report data were");
+}
+
+void WriteStructureReport(const std::string& structure_argument, const tStructure& structure,
+                          const tReportTables& tables) {
+  const tReportStructure entry = DescribeStructure(structure, tables);
+  WriteAndTell(OutputFileName(structure_argument, kPageExtension),
+               StructureReportPage(entry, ForceExtension(structure_argument, kStructureExtension)),
+               "report was");
+}
+
+}  // namespace glycomb
