@@ -253,7 +253,60 @@ void tPrunedSearch::ReportFirstFailure() {
   CheckFailed("range check error: no failing candidate found");
 }
 
+tPrunedSearch::tSequenceKey tPrunedSearch::SequenceKey() const {
+  tSequenceKey key{};
+  key[0] = model_.WorkingStructure.Topology;
+  for (std::size_t i = 0; i < n_; ++i) {
+    const tTaskResidue& entry = task_.Residues[model_.WorkingStructure.Nodes[i].Residue];
+    std::uint8_t* at = key.data() + 1 + 5 * i;
+    at[0] = entry.NameIndex;
+    at[1] = entry.Anomeric;
+    at[2] = entry.Absolute;
+    at[3] = entry.Subst1;
+    at[4] = entry.Subst2;
+  }
+  return key;
+}
+
+// The candidates of an equivalent sequence, with this sequence's entries at the nodes. Those it
+// skipped stay skipped: the threshold has only come down since.
+void tPrunedSearch::Replay(const tSequenceOutcome& outcome) {
+  result_->Unrecorded += outcome.Unrecorded;
+  tStructure& structure = model_.WorkingStructure;
+  for (std::size_t r = 0; r < outcome.Scores.size(); ++r) {
+    for (std::size_t i = 0; i < n_; ++i) {
+      const tStructureNode& node = outcome.Nodes[r * n_ + i];
+      structure.Nodes[i] = {structure.Nodes[i].Residue, node.Anomeric, node.Absolute, node.Subst1,
+                            node.Subst2};
+    }
+    result_->Topologies.push_back(structure.Topology);
+    result_->Nodes.insert(result_->Nodes.end(), structure.Nodes.begin(), structure.Nodes.end());
+    result_->Scores.push_back(outcome.Scores[r]);
+    if (!local_.Holds(structure)) {
+      local_.Keep(structure, outcome.Scores[r]);
+      local_threshold_ = local_.Threshold();
+    }
+  }
+}
+
 void tPrunedSearch::SearchSequence() {
+  const tSequenceKey key = SequenceKey();
+  if (const auto known = outcomes_.find(key); known != outcomes_.end()) {
+    Replay(known->second);
+    return;
+  }
+  const std::int64_t unrecorded = result_->Unrecorded;
+  const std::size_t records = result_->Scores.size();
+  SearchNewSequence();
+  tSequenceOutcome& outcome = outcomes_[key];
+  outcome.Unrecorded = result_->Unrecorded - unrecorded;
+  outcome.Nodes.assign(result_->Nodes.begin() + static_cast<std::ptrdiff_t>(records * n_),
+                       result_->Nodes.end());
+  outcome.Scores.assign(result_->Scores.begin() + static_cast<std::ptrdiff_t>(records),
+                        result_->Scores.end());
+}
+
+void tPrunedSearch::SearchNewSequence() {
   BuildCarbonOffsets(model_, task_, residues_);
   BuildOptions();
   for (std::size_t i = 0; i < n_; ++i) {

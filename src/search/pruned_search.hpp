@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <map>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -87,6 +88,20 @@ class tPrunedSearch : public tStructureSearch {
     std::uint8_t First = 0;   // Subst1, or Anomeric
     std::uint8_t Second = 0;  // Subst2, or Absolute
   };
+
+  // What a sequence gave: sequences whose nodes hold entries of the same names, configurations
+  // and constraints on the same topology give the same candidates in the same order, differing
+  // only in which of two entries of one name stands where.
+  using tSequenceKey = std::array<std::uint8_t, 1 + 5 * kMaxTopologyResidues>;
+  struct tSequenceOutcome {
+    std::int64_t Unrecorded = 0;
+    std::vector<tStructureNode> Nodes;  // n per record
+    std::vector<tScore> Scores;
+  };
+  tSequenceKey SequenceKey() const;
+  void Replay(const tSequenceOutcome& outcome);
+  void SearchNewSequence();
+  std::map<tSequenceKey, tSequenceOutcome> outcomes_;
 
   void BuildOptions();
   bool BuildBlocks();
