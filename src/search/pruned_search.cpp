@@ -68,7 +68,8 @@ tPrunedSearch::tPrunedSearch(const tTask& task, const tResidueTable& residues,
   work_.assign(3 * carbons + 2, 0);
   for (auto& level : sorted_) level.assign(carbons, 0);
   for (auto& level : carbons_at_) level.reserve(carbons);
-  breakpoints_.assign(4 * carbons, 0);
+  breakpoints_.assign(4 * carbons + 2, 0);
+  chosen_.assign(carbons, tRange{});
 }
 
 void tPrunedSearch::SearchPass(std::size_t pass, std::uint8_t topology, std::uint8_t start_node,
@@ -363,24 +364,11 @@ void tPrunedSearch::SearchNewSequence() {
                                             static_cast<std::uint8_t>(i)};
     }
   }
-  // What each residue whose block is not determined adds at least: the cheapest of its blocks.
-  std::array<std::uint32_t, kMaxTopologyResidues> cheapest{};
-  for (std::size_t i = 0; i < n_; ++i) {
-    cheapest[i] = kNoThreshold;
-    for (const tResidueBlock& block : blocks_[i]) cheapest[i] = std::min(cheapest[i], OwnCost(i, block));
-  }
-  for (std::size_t level = 0; level <= variables_; ++level) {
-    undetermined_[level] = 0;
-    for (std::size_t i = 0; i < n_; ++i) {
-      if (block_level_[i] > static_cast<std::int32_t>(level)) undetermined_[level] += cheapest[i];
-    }
-  }
   if (refit_) {
     additive_.Fit(reference_.data());
     refit_ = false;
   }
-  PrepareAdditiveBound();
-  if (scorer_.Measured().SpinSystems()) PrepareSpinBound();
+  PrepareBounds();
   sorted_count_[0] = 0;
   Determine(0);
   MergeSorted(0);
@@ -392,28 +380,81 @@ void tPrunedSearch::SearchNewSequence() {
   Descend(0);
 }
 
-// The least that the carbons of each residue add to the additive bound while they are not
-// determined: its own carbons as a whole over its blocks, and a carbon that the parent changes
-// over its blocks and what the parent's blocks hand on.
-void tPrunedSearch::PrepareAdditiveBound() {
+// What the carbons of each residue add at least to each bound while its block is not
+// determined: its own carbons over all its blocks, and over the blocks of each choice of its
+// positions (when its positions are fixed but a configuration it depends on is not); a carbon
+// that its parent changes, over its blocks and what the parent's blocks hand on.
+void tPrunedSearch::PrepareBounds() {
   const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
-  std::array<std::int64_t, kMaxTopologyResidues> own{};
+  const tMeasuredSpectrum& measured = scorer_.Measured();
   std::array<std::array<std::int64_t, 2>, kMaxTopologyResidues> dependent{};
+  std::vector<tRange>& ranges = ranges_;
+  ranges.resize(values_.size());
   for (std::size_t i = 0; i < n_; ++i) {
-    const std::size_t count = model_.CarbonOffsets[i + 1] - model_.CarbonOffsets[i];
-    own[i] = std::numeric_limits<std::int64_t>::max();
-    for (const tResidueBlock& block : blocks_[i]) {
-      std::int64_t sum = 0;
-      for (std::size_t k = phosphate_parent_[i] ? 2 : 1; k < count; ++k) sum += additive_.Term(block.Shifts[k]);
-      own[i] = std::min(own[i], sum);
+    const std::size_t first = model_.CarbonOffsets[i];
+    const std::size_t count = model_.CarbonOffsets[i + 1] - first;
+    const std::size_t own_first = phosphate_parent_[i] ? 2 : 1;
+    const std::size_t own_count = count > own_first ? count - own_first : 0;
+    // Own carbons: all blocks, and the blocks of each choice of positions (contiguous in the
+    // block table, the positions being its outermost index).
+    const std::size_t per_choice = blocks_[i].size() / options_[i].size();
+    tOwnStats empty;
+    empty.Count = static_cast<std::uint8_t>(own_count);
+    empty.Terms = std::numeric_limits<std::int64_t>::max();
+    empty.Cost = kNoThreshold;
+    empty.Ranges.fill({std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()});
+    empty.Spin.fill(kNoLineMatch);
+    empty.SpinOffset.fill(kNoLineMatch);
+    own_all_[i] = empty;
+    own_by_choice_[i].assign(options_[i].size(), empty);
+    for (std::size_t b = 0; b < blocks_[i].size(); ++b) {
+      const tResidueBlock& block = blocks_[i][b];
+      tOwnStats& of_choice = own_by_choice_[i][b / per_choice];
+      std::int32_t values[kMaxCarbons];
+      std::copy_n(block.Shifts.begin() + static_cast<std::ptrdiff_t>(own_first), own_count, values);
+      std::int64_t terms = 0;
+      for (std::size_t q = 0; q < own_count; ++q) terms += additive_.Term(values[q]);
+      SortFew(values, own_count);
+      const std::uint32_t cost = measured.AutoOffset()
+                                     ? 0
+                                     : InjectionCost(values, own_count, measured.Sorted(),
+                                                     measured.Size(), work_.data());
+      for (tOwnStats* stats : {&own_all_[i], &of_choice}) {
+        stats->Terms = std::min(stats->Terms, terms);
+        stats->Cost = std::min(stats->Cost, cost);
+        // The sorted comparison sees the residue's own carbons only as a set of values: the
+        // smallest of them lies between the least and the greatest smallest value over the
+        // blocks, and so on; much narrower ranges than those of each carbon.
+        for (std::size_t q = 0; q < own_count; ++q) {
+          stats->Ranges[q].Low = std::min(stats->Ranges[q].Low, values[q]);
+          stats->Ranges[q].High = std::max(stats->Ranges[q].High, values[q]);
+        }
+      }
+      if (!measured.SpinSystems() || count == 0) continue;
+      for (std::size_t s = 0; s < measured.LineCount(); ++s) {
+        if (measured.LineLength(s) != count) continue;
+        const std::int32_t* line = measured.Line(s);
+        std::uint32_t sum = 0;
+        for (std::size_t k = own_first; k < count; ++k) {
+          const std::int32_t difference = block.Shifts[k] - line[k];
+          sum += static_cast<std::uint32_t>(difference < 0 ? -difference : difference);
+        }
+        const std::uint32_t with_offset =
+            measured.AutoOffset() && own_count > 0
+                ? tSpectrumScorer::BestOffsetSum(block.Shifts.data() + own_first, line + own_first,
+                                                 own_count)
+                : 0;
+        for (tOwnStats* stats : {&own_all_[i], &of_choice}) {
+          stats->Spin[s] = std::min(stats->Spin[s], sum);
+          stats->SpinOffset[s] = std::min(stats->SpinOffset[s], with_offset);
+        }
+      }
     }
-    if (count == 0) own[i] = 0;
+    // The carbons the parent changes: ranges over the blocks and what the parent hands on, and
+    // the least additive term.
     const std::uint8_t parent = topology.Nodes[i].Parent;
     const tTopologyNode& links = topology.Nodes[parent];
-    for (std::size_t k = 0; k < 2; ++k) {
-      dependent[i][k] = 0;
-      if (k >= count || (k == 1 && !phosphate_parent_[i])) continue;
-      // What the parent's blocks hand on to this carbon, each value once.
+    for (std::size_t k = 0; k < std::min<std::size_t>(count, own_first); ++k) {
       std::int32_t handed[64];
       std::size_t handed_count = 0;
       bool overflow = false;
@@ -428,141 +469,90 @@ void tPrunedSearch::PrepareAdditiveBound() {
         }
         handed[handed_count++] = value;
       }
+      tRange& range = ranges[first + k];
+      range = {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()};
       std::int64_t least = std::numeric_limits<std::int64_t>::max();
       for (const tResidueBlock& block : blocks_[i]) {
-        if (overflow) {
-          least = std::numeric_limits<std::int64_t>::min() / 4;  // no bound from this carbon
-          break;
-        }
         for (std::size_t h = 0; h < handed_count; ++h) {
-          least = std::min<std::int64_t>(least, additive_.Term(block.Shifts[k] + handed[h]));
+          const std::int32_t value = block.Shifts[k] + handed[h];
+          range.Low = std::min(range.Low, value);
+          range.High = std::max(range.High, value);
+          least = std::min<std::int64_t>(least, additive_.Term(value));
         }
+      }
+      // Too many values handed on: no term from this carbon, and any value in range.
+      if (overflow) {
+        least = std::numeric_limits<std::int64_t>::min() / 4;
+        range = {std::numeric_limits<std::int32_t>::min() / 2, std::numeric_limits<std::int32_t>::max() / 2};
       }
       dependent[i][k] = least;
     }
   }
-  // The range of every carbon over the blocks of its residue and what its parent hands on.
-  std::vector<tRange>& ranges = ranges_;
-  ranges.resize(values_.size());
-  for (std::size_t i = 0; i < n_; ++i) {
-    const std::size_t first = model_.CarbonOffsets[i];
-    const std::size_t count = model_.CarbonOffsets[i + 1] - first;
-    const std::uint8_t parent = topology.Nodes[i].Parent;
-    const tTopologyNode& links = topology.Nodes[parent];
-    for (std::size_t k = 0; k < count; ++k) {
-      std::int32_t handed_low = 0, handed_high = 0;
-      if (k == 0 || (k == 1 && phosphate_parent_[i])) {
-        handed_low = std::numeric_limits<std::int32_t>::max();
-        handed_high = std::numeric_limits<std::int32_t>::min();
-        for (const tResidueBlock& from : blocks_[parent]) {
-          const std::int32_t value = links.FirstChild == i ? (k == 0 ? from.FirstChildC1 : from.FirstChildC2)
-                                     : k == 0          ? from.SecondChildC1
-                                                       : 0;
-          handed_low = std::min(handed_low, value);
-          handed_high = std::max(handed_high, value);
-        }
-      }
-      tRange& range = ranges[first + k];
-      range.Low = std::numeric_limits<std::int32_t>::max();
-      range.High = std::numeric_limits<std::int32_t>::min();
-      for (const tResidueBlock& block : blocks_[i]) {
-        range.Low = std::min(range.Low, block.Shifts[k] + handed_low);
-        range.High = std::max(range.High, block.Shifts[k] + handed_high);
-      }
-    }
-    // The sorted comparison sees the residue's own carbons only as a set of values: the smallest
-    // of them lies between the least and the greatest smallest value over the blocks, and so on.
-    // These ranges are much narrower than those of each carbon, where one block puts a
-    // substituted carbon and another does not.
-    const std::size_t own_first = phosphate_parent_[i] ? 2 : 1;
-    if (own_first < count) {
-      const std::size_t own_count = count - own_first;
-      for (std::size_t q = 0; q < own_count; ++q) {
-        ranges[first + own_first + q] = {std::numeric_limits<std::int32_t>::max(),
-                                         std::numeric_limits<std::int32_t>::min()};
-      }
-      for (const tResidueBlock& block : blocks_[i]) {
-        std::int32_t values[kMaxCarbons];
-        std::copy_n(block.Shifts.begin() + static_cast<std::ptrdiff_t>(own_first), own_count, values);
-        SortFew(values, own_count);
-        for (std::size_t q = 0; q < own_count; ++q) {
-          tRange& range = ranges[first + own_first + q];
-          range.Low = std::min(range.Low, values[q]);
-          range.High = std::max(range.High, values[q]);
-        }
-      }
-    }
-  }
+
+  // Per level: the residues whose blocks are open, split into those whose positions are fixed
+  // (taken per choice while searching) and the others (summed here once).
+  const auto positions_fixed = [&](std::size_t node, std::size_t level) {
+    return options_[node].size() <= 1 || node + 1 <= level;
+  };
   for (std::size_t level = 0; level <= variables_; ++level) {
+    std::int64_t terms = 0;
+    std::uint32_t cost = 0;
     std::vector<tRange>& open = open_ranges_[level];
     open.clear();
-    for (std::size_t l = level + 1; l <= variables_; ++l) {
-      for (const std::uint8_t carbon : carbons_at_[l]) open.push_back(ranges[carbon]);
-    }
-    std::sort(open.begin(), open.end(),
-              [](const tRange& a, const tRange& b) { return a.Low < b.Low; });
-  }
-  for (std::size_t level = 0; level <= variables_; ++level) {
-    std::int64_t open = 0;
+    choice_known_[level].clear();
     for (std::size_t i = 0; i < n_; ++i) {
-      if (block_level_[i] > static_cast<std::int32_t>(level)) open += own[i];
+      if (block_level_[i] <= static_cast<std::int32_t>(level)) continue;
+      if (positions_fixed(i, level)) {
+        choice_known_[level].push_back(static_cast<std::uint8_t>(i));
+        continue;
+      }
+      terms += own_all_[i].Terms;
+      cost += own_all_[i].Cost;
+      open.insert(open.end(), own_all_[i].Ranges.begin(), own_all_[i].Ranges.begin() + own_all_[i].Count);
     }
     for (std::size_t l = level + 1; l <= variables_; ++l) {
       for (const std::uint8_t carbon : carbons_at_[l]) {
         const std::size_t node = node_of_carbon_[carbon];
         const std::size_t k = carbon - model_.CarbonOffsets[node];
-        if (k == 0 || (k == 1 && phosphate_parent_[node])) open += dependent[node][k];
+        if (k == 0 || (k == 1 && phosphate_parent_[node])) {
+          terms += dependent[node][k];
+          open.push_back(ranges[carbon]);
+        }
       }
     }
-    open_terms_[level] = open;
+    std::sort(open.begin(), open.end(),
+              [](const tRange& a, const tRange& b) { return a.Low < b.Low; });
+    open_terms_[level] = terms;
+    undetermined_[level] = cost;
   }
-}
 
-// The least each residue costs against each spin system of its length while its block is not
-// determined: the cheapest of its blocks on its own carbons, and for the carbons its parent
-// changes the distance to the range of their values.
-void tPrunedSearch::PrepareSpinBound() {
-  const tMeasuredSpectrum& measured = scorer_.Measured();
+  // With spin systems: the distance of each line to the ranges of the carbons a residue's
+  // parent changes.
+  if (!measured.SpinSystems()) return;
   for (std::size_t r = 0; r < residue_count_; ++r) {
     const std::size_t node = residues_shifts_[r].Node;
     const std::size_t first = model_.CarbonOffsets[node];
     const std::size_t count = residues_shifts_[r].Count;
     for (std::size_t s = 0; s < residue_count_; ++s) {
-      std::uint32_t& cost = open_spin_[r][s];
-      if (measured.LineLength(s) != count) {
-        cost = kNoLineMatch;
-        continue;
-      }
+      std::uint32_t& distance = dependent_spin_[r][s];
+      distance = 0;
+      if (measured.LineLength(s) != count) continue;
       const std::int32_t* line = measured.Line(s);
-      std::uint32_t dependent = 0;
-      for (std::size_t k = 0; k < count; ++k) {
-        if (k == 0 || (k == 1 && phosphate_parent_[node])) {
-          const tRange& range = ranges_[first + k];
-          dependent += line[k] < range.Low    ? static_cast<std::uint32_t>(range.Low - line[k])
-                       : line[k] > range.High ? static_cast<std::uint32_t>(line[k] - range.High)
-                                              : 0u;
-        }
+      for (std::size_t k = 0; k < std::min<std::size_t>(count, phosphate_parent_[node] ? 2 : 1); ++k) {
+        const tRange& range = ranges_[first + k];
+        distance += line[k] < range.Low    ? static_cast<std::uint32_t>(range.Low - line[k])
+                    : line[k] > range.High ? static_cast<std::uint32_t>(line[k] - range.High)
+                                           : 0u;
       }
-      std::uint32_t cheapest = kNoLineMatch, cheapest_offset = kNoLineMatch;
-      const std::size_t own_first = phosphate_parent_[node] ? 2 : 1;
-      for (const tResidueBlock& block : blocks_[node]) {
-        std::uint32_t sum = dependent;
-        for (std::size_t k = own_first; k < count; ++k) {
-          const std::int32_t difference = block.Shifts[k] - line[k];
-          sum += static_cast<std::uint32_t>(difference < 0 ? -difference : difference);
-        }
-        cheapest = std::min(cheapest, sum);
-        if (measured.AutoOffset() && own_first < count) {
-          cheapest_offset = std::min(cheapest_offset,
-                                     tSpectrumScorer::BestOffsetSum(block.Shifts.data() + own_first,
-                                                                    line + own_first,
-                                                                    count - own_first));
-        }
-      }
-      cost = cheapest;
-      open_spin_offset_[r][s] = cheapest_offset == kNoLineMatch ? 0 : cheapest_offset;
     }
   }
+}
+
+// The own-carbon figures that bound an open residue at `level`: those of its chosen positions
+// when they are fixed.
+const tPrunedSearch::tOwnStats& tPrunedSearch::OpenStats(std::size_t node, std::size_t level) const {
+  const bool fixed = options_[node].size() <= 1 || node + 1 <= level;
+  return fixed ? own_by_choice_[node][choice_[node]] : own_all_[node];
 }
 
 // Residue by residue: the determined carbons against each line, the others at least what
@@ -573,7 +563,10 @@ std::uint32_t tPrunedSearch::SpinLowerBound(std::size_t level) {
   for (std::size_t r = 0; r < residue_count_; ++r) {
     const std::size_t node = residues_shifts_[r].Node;
     if (block_level_[node] > static_cast<std::int32_t>(level)) {
-      spin_costs_[r] = open_spin_[r];
+      const tOwnStats& stats = OpenStats(node, level);
+      for (std::size_t s = 0; s < residue_count_; ++s) {
+        spin_costs_[r][s] = std::min(kNoLineMatch, stats.Spin[s] + dependent_spin_[r][s]);
+      }
       continue;
     }
     const std::size_t first = model_.CarbonOffsets[node];
@@ -614,7 +607,12 @@ std::uint32_t tPrunedSearch::SpinOffsetBound(std::size_t level) {
   for (std::size_t r = 0; r < residue_count_; ++r) {
     const std::size_t node = residues_shifts_[r].Node;
     if (block_level_[node] > static_cast<std::int32_t>(level)) {
-      spin_costs_[r] = open_spin_offset_[r];
+      const tOwnStats& stats = OpenStats(node, level);
+      for (std::size_t s = 0; s < residue_count_; ++s) {
+        spin_costs_[r][s] = measured.LineLength(s) != residues_shifts_[r].Count
+                                ? kNoLineMatch
+                                : stats.Count == 0 ? 0 : stats.SpinOffset[s];
+      }
       continue;
     }
     const std::size_t first = model_.CarbonOffsets[node];
@@ -635,72 +633,7 @@ std::uint32_t tPrunedSearch::SpinOffsetBound(std::size_t level) {
   return scorer_.CheapestAssignment(spin_costs_, residue_count_);
 }
 
-// With the automatic offset a bound must hold for every offset: the range bound is convex in the
-// offset and smallest at the median of the points where the items' terms start to rise.
-std::uint32_t tPrunedSearch::OffsetRangeBound(std::size_t level) {
-  const std::int32_t* y = scorer_.Measured().Sorted();
-  const std::size_t m = scorer_.Measured().Size();
-  const std::int32_t* earlier = level == 0 ? nullptr : sorted_[level - 1].data();
-  const std::size_t earlier_count = level == 0 ? 0 : sorted_count_[level - 1];
-  const std::int32_t* added = added_[level].data();
-  const std::size_t added_count = added_count_[level];
-  const std::vector<tRange>& ranges = open_ranges_[level];
-  constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::max();
-  std::size_t e = 0, a = 0, r = 0;
-  std::int32_t high = std::numeric_limits<std::int32_t>::min();
-  // Items as in RangeBound; the term of the item matched to y[k] is zero for offsets from
-  // low - y[k] to high - y[k] and rises by one per tenth outside.
-  std::int32_t* pairs = breakpoints_.data();
-  for (std::size_t k = 0; k < m; ++k) {
-    const std::int32_t from_earlier = e < earlier_count ? earlier[e] : kNone;
-    const std::int32_t from_added = a < added_count ? added[a] : kNone;
-    const std::int32_t from_ranges = r < ranges.size() ? ranges[r].Low : kNone;
-    std::int32_t low;
-    if (from_earlier <= from_added && from_earlier <= from_ranges) {
-      low = from_earlier;
-      high = std::max(high, low);
-      ++e;
-    } else if (from_added <= from_ranges) {
-      low = from_added;
-      high = std::max(high, low);
-      ++a;
-    } else {
-      low = from_ranges;
-      high = std::max(high, ranges[r].High);
-      ++r;
-    }
-    pairs[2 * k] = low - y[k];
-    pairs[2 * k + 1] = high - y[k];
-  }
-  std::int32_t* median = pairs + 2 * m;
-  std::copy(pairs, pairs + 2 * m, median);
-  std::nth_element(median, median + (m - 1), median + 2 * m);
-  const std::int32_t offset = std::clamp(median[m - 1], -kMaxAutoOffset, kMaxAutoOffset);
-  std::uint32_t sum = 0;
-  for (std::size_t k = 0; k < m; ++k) {
-    const std::int32_t from = pairs[2 * k], to = pairs[2 * k + 1];
-    sum += offset < from ? static_cast<std::uint32_t>(from - offset)
-           : offset > to ? static_cast<std::uint32_t>(offset - to)
-                         : 0u;
-  }
-  return sum;
-}
 
-// The cheapest one-to-one map of the carbons of a block that no other block changes into the
-// measured spectrum.
-std::uint32_t tPrunedSearch::OwnCost(std::size_t node, const tResidueBlock& block) {
-  const tMeasuredSpectrum& measured = scorer_.Measured();
-  if (measured.AutoOffset()) return 0;
-  const std::size_t count = model_.CarbonOffsets[node + 1] - model_.CarbonOffsets[node];
-  std::int32_t own[kMaxCarbons];
-  std::size_t own_count = 0;
-  for (std::size_t k = 1; k < count; ++k) {
-    if (k == 1 && phosphate_parent_[node]) continue;
-    own[own_count++] = block.Shifts[k];
-  }
-  SortFew(own, own_count);
-  return InjectionCost(own, own_count, measured.Sorted(), measured.Size(), work_.data());
-}
 
 // Takes the blocks and carbon values that the choices up to `level` determine, and keeps the
 // determined values sorted.
@@ -763,44 +696,98 @@ void tPrunedSearch::Descend(std::size_t level) {
 // Whether no candidate below the choices up to `level` can matter: a lower bound of their
 // deviations lies above the threshold. Keeps the bound of the determined values for the levels
 // below.
+
 // Every carbon is matched to one measured shift: the determined ones by their values, the others
-// by the ranges of values they can take. Widened so that no range lies inside another (which
-// only lowers the costs), the items are matched in order of their lower ends at the least cost.
-std::uint32_t tPrunedSearch::RangeBound(std::size_t level) const {
-  // The determined values come from the level above (merged) and this level (not yet merged).
-  const std::int32_t* y = scorer_.Measured().Sorted();
+// by the ranges of values they can take. Widened so that no range lies inside another (which only
+// lowers the costs), the items are matched in order of their lower ends at the least cost. Fills
+// `lows` and `highs` with the items in that order.
+void tPrunedSearch::MergeItems(std::size_t level, std::int32_t* lows, std::int32_t* highs) {
+  // Ranges of the open residues whose positions are fixed: taken for the chosen positions.
+  std::size_t chosen_count = 0;
+  for (const std::uint8_t node : choice_known_[level]) {
+    const tOwnStats& stats = OpenStats(node, level);
+    for (std::size_t q = 0; q < stats.Count; ++q) {
+      const tRange range = stats.Ranges[q];
+      std::size_t at = chosen_count++;
+      for (; at > 0 && chosen_[at - 1].Low > range.Low; --at) chosen_[at] = chosen_[at - 1];
+      chosen_[at] = range;
+    }
+  }
+  const std::size_t m = scorer_.Measured().Size();
   const std::int32_t* earlier = level == 0 ? nullptr : sorted_[level - 1].data();
   const std::size_t earlier_count = level == 0 ? 0 : sorted_count_[level - 1];
   const std::int32_t* added = added_[level].data();
   const std::size_t added_count = added_count_[level];
   const std::vector<tRange>& ranges = open_ranges_[level];
   constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::max();
-  std::size_t e = 0, a = 0, r = 0, k = 0;
+  std::size_t e = 0, a = 0, r = 0, c = 0;
   std::int32_t high = std::numeric_limits<std::int32_t>::min();
-  std::uint32_t sum = 0;
-  const std::size_t total = earlier_count + added_count + ranges.size();
-  for (; k < total;) {
+  for (std::size_t k = 0; k < m; ++k) {
     const std::int32_t from_earlier = e < earlier_count ? earlier[e] : kNone;
     const std::int32_t from_added = a < added_count ? added[a] : kNone;
     const std::int32_t from_ranges = r < ranges.size() ? ranges[r].Low : kNone;
-    std::int32_t low;
-    if (from_earlier <= from_added && from_earlier <= from_ranges) {
-      low = from_earlier;
-      high = std::max(high, low);
-      ++e;
-    } else if (from_added <= from_ranges) {
-      low = from_added;
-      high = std::max(high, low);
-      ++a;
+    const std::int32_t from_chosen = c < chosen_count ? chosen_[c].Low : kNone;
+    const std::int32_t points = std::min(from_earlier, from_added);
+    const std::int32_t spans = std::min(from_ranges, from_chosen);
+    if (points <= spans) {
+      lows[k] = points;
+      high = std::max(high, points);
+      if (from_earlier <= from_added) {
+        ++e;
+      } else {
+        ++a;
+      }
     } else {
-      low = from_ranges;
-      high = std::max(high, ranges[r].High);
-      ++r;
+      lows[k] = spans;
+      if (from_ranges <= from_chosen) {
+        high = std::max(high, ranges[r++].High);
+      } else {
+        high = std::max(high, chosen_[c++].High);
+      }
     }
-    const std::int32_t value = y[k++];
-    sum += value < low ? static_cast<std::uint32_t>(low - value)
-           : value > high ? static_cast<std::uint32_t>(value - high)
-                          : 0u;
+    highs[k] = high;
+  }
+}
+
+std::uint32_t tPrunedSearch::RangeBound(std::size_t level) {
+  const std::int32_t* y = scorer_.Measured().Sorted();
+  const std::size_t m = scorer_.Measured().Size();
+  std::int32_t* lows = breakpoints_.data();
+  std::int32_t* highs = lows + m;
+  MergeItems(level, lows, highs);
+  std::uint32_t sum = 0;
+  for (std::size_t k = 0; k < m; ++k) {
+    sum += y[k] < lows[k] ? static_cast<std::uint32_t>(lows[k] - y[k])
+           : y[k] > highs[k] ? static_cast<std::uint32_t>(y[k] - highs[k])
+                             : 0u;
+  }
+  return sum;
+}
+
+// With the automatic offset a bound must hold for every offset: the range bound is convex in the
+// offset and smallest at the median of the points where the items' terms start to rise.
+std::uint32_t tPrunedSearch::OffsetRangeBound(std::size_t level) {
+  const std::int32_t* y = scorer_.Measured().Sorted();
+  const std::size_t m = scorer_.Measured().Size();
+  std::int32_t* lows = breakpoints_.data();
+  std::int32_t* highs = lows + m;
+  MergeItems(level, lows, highs);
+  // The term of the item matched to y[k] is zero for offsets from lows[k] - y[k] to
+  // highs[k] - y[k] and rises by one per tenth outside.
+  std::int32_t* median = highs + m;
+  for (std::size_t k = 0; k < m; ++k) {
+    lows[k] -= y[k];
+    highs[k] -= y[k];
+    median[2 * k] = lows[k];
+    median[2 * k + 1] = highs[k];
+  }
+  std::nth_element(median, median + (m - 1), median + 2 * m);
+  const std::int32_t offset = std::clamp(median[m - 1], -kMaxAutoOffset, kMaxAutoOffset);
+  std::uint32_t sum = 0;
+  for (std::size_t k = 0; k < m; ++k) {
+    sum += offset < lows[k] ? static_cast<std::uint32_t>(lows[k] - offset)
+           : offset > highs[k] ? static_cast<std::uint32_t>(offset - highs[k])
+                               : 0u;
   }
   return sum;
 }
@@ -837,16 +824,24 @@ bool tPrunedSearch::Prune(std::size_t level) {
   terms_[level] = terms;
   bound_[level] = quick;
   if (threshold == kNoThreshold) return false;
-  if (additive_.Constant() + terms + open_terms_[level] > static_cast<std::int64_t>(threshold)) {
+  // The open residues whose positions are fixed add what their chosen positions allow.
+  std::int64_t open_terms = open_terms_[level];
+  std::uint32_t open_cost = undetermined_[level];
+  for (const std::uint8_t node : choice_known_[level]) {
+    const tOwnStats& stats = OpenStats(node, level);
+    open_terms += stats.Terms;
+    open_cost += stats.Cost;
+  }
+  if (additive_.Constant() + terms + open_terms > static_cast<std::int64_t>(threshold)) {
     return true;
   }
-  if (quick + undetermined_[level] > threshold) return true;
+  if (quick + open_cost > threshold) return true;
   if (RangeBound(level) > threshold) return true;
   if (measured.SpinSystems() && SpinLowerBound(level) > threshold) return true;
   if (!merged_[level]) MergeSorted(level);
   bound_[level] = InjectionCost(sorted_[level].data(), sorted_count_[level], experimental, m,
                                 work_.data());
-  return bound_[level] + undetermined_[level] > threshold;
+  return bound_[level] + open_cost > threshold;
 }
 
 void tPrunedSearch::Leaf() {

@@ -111,13 +111,11 @@ class tPrunedSearch : public tStructureSearch {
   void SetVariable(std::size_t variable);
   void Determine(std::size_t level);
   bool Prune(std::size_t level);
-  void PrepareAdditiveBound();
-  std::uint32_t OwnCost(std::size_t node, const tResidueBlock& block);
+  void PrepareBounds();
   std::uint32_t Threshold() const;
   void Leaf();
   void Record(const tScore& score);
   std::uint32_t SpinLowerBound(std::size_t level);
-  void PrepareSpinBound();
 
   tSpectrumCalculator& calculator_;
   tSpectrumScorer scorer_;
@@ -176,14 +174,29 @@ class tPrunedSearch : public tStructureSearch {
     std::int32_t High = 0;
   };
   std::array<std::vector<tRange>, 2 * kMaxTopologyResidues + 1> open_ranges_;
-  std::uint32_t RangeBound(std::size_t level) const;
+  void MergeItems(std::size_t level, std::int32_t* lows, std::int32_t* highs);
+  std::uint32_t RangeBound(std::size_t level);
   std::uint32_t OffsetRangeBound(std::size_t level);
-  std::vector<tRange> ranges_;  // of every carbon
+  std::vector<tRange> ranges_;  // of the carbons a parent changes
   std::vector<std::int32_t> breakpoints_;
-  // With spin systems: what each residue whose block is not determined costs against each line
-  // at least.
-  tCostMatrix open_spin_{};
-  tCostMatrix open_spin_offset_{};  // the same, each pair at the offset that suits it best
+  std::vector<tRange> chosen_;
+  // What the own carbons of a residue whose block is open add at least: over all its blocks, or
+  // over those of one choice of its positions.
+  struct tOwnStats {
+    std::int64_t Terms = 0;    // additive bound
+    std::uint32_t Cost = 0;    // one-to-one map into the measured spectrum
+    std::uint8_t Count = 0;    // own carbons
+    std::array<tRange, kMaxCarbons> Ranges{};  // of the smallest, second smallest, ... value
+    std::array<std::uint32_t, kMaxScoredResidues> Spin{};        // against each line
+    std::array<std::uint32_t, kMaxScoredResidues> SpinOffset{};  // each at its best offset
+  };
+  std::array<tOwnStats, kMaxTopologyResidues> own_all_{};
+  std::array<std::vector<tOwnStats>, kMaxTopologyResidues> own_by_choice_;
+  // Open residues whose positions are fixed, per level.
+  std::array<std::vector<std::uint8_t>, 2 * kMaxTopologyResidues + 1> choice_known_;
+  const tOwnStats& OpenStats(std::size_t node, std::size_t level) const;
+  // With spin systems: each residue against each line on the carbons its parent changes, at least.
+  tCostMatrix dependent_spin_{};
   std::uint32_t SpinOffsetBound(std::size_t level);
   tCostMatrix spin_costs_{};
   // The best spectrum this worker has scored (sorted): the additive bound is fitted to it.
