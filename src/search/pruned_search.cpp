@@ -556,7 +556,7 @@ const tPrunedSearch::tOwnStats& tPrunedSearch::OpenStats(std::size_t node, std::
 }
 
 // Residue by residue: the determined carbons against each line, the others at least what
-// PrepareSpinBound found; the cheapest assignment of the residues to the lines bounds the score.
+// PrepareBounds found; the cheapest assignment of the residues to the lines bounds the score.
 std::uint32_t tPrunedSearch::SpinLowerBound(std::size_t level) {
   const tMeasuredSpectrum& measured = scorer_.Measured();
   const tTopology& topology = topologies_[model_.WorkingStructure.Topology];

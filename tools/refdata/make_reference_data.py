@@ -690,6 +690,16 @@ def write_effects(residues, builder: EffectBuilder, descriptors, sources, out: P
     return counts
 
 
+def spectrum_lines(rows) -> list:
+    """One task-file line per residue of a polymer: its shifts x10 and a comment naming it."""
+    lines = []
+    for r in rows:
+        values = " ".join(str(ppm_to_tenths(v)) for v in r["shifts"].split())
+        note = f"; {r['note']}" if r["note"] else ""
+        lines.append(f"{values}   ; {r['label']} {r['description']} {note}".rstrip())
+    return lines
+
+
 def write_example(out: Path) -> None:
     polymers = read_table("polymers.csv")
     structures = {r["polymer"]: r for r in read_table("structures.csv")}
@@ -715,10 +725,7 @@ def write_example(out: Path) -> None:
         "; Spectrum: the 30 sugar-carbon shifts multiplied by 10, one line per residue",
         "; (C1..C6). The O-acetyl signals are not listed.",
     ]
-    for r in rows:
-        values = " ".join(str(ppm_to_tenths(v)) for v in r["shifts"].split())
-        note = f"; {r['note']}" if r["note"] else ""
-        lines.append(f"{values}   ; {r['label']} {r['description']} {note}".rstrip())
+    lines += spectrum_lines(rows)
     lines += [
         ";",
         "; Options. The published shifts are referenced about 1 ppm above the dioxane 67.40",
@@ -806,10 +813,7 @@ def write_spin_examples(out: Path) -> None:
             "; Spin systems: one line per residue, C1 first, as 2D spectra (HSQC, TOCSY) assign",
             "; them. The lines may stand in any order; each residue is matched to one of them.",
         ]
-        for r in rows:
-            values = " ".join(str(ppm_to_tenths(v)) for v in r["shifts"].split())
-            note = f"; {r['note']}" if r["note"] else ""
-            lines.append(f"{values}   ; {r['label']} {r['description']} {note}".rstrip())
+        lines += spectrum_lines(rows)
         lines += [
             ";",
             "; Score every structure residue by residue against these lines.",
