@@ -26,12 +26,11 @@ std::uint32_t Distance(std::int32_t a, std::int32_t b) {
 // A cheapest map keeps the order of the values. After the first j + 1 values of b, cost[t] is the
 // cheapest map of the first j + 1 - t values of a into them, t of them left unused (0 <= t <=
 // b_count - a_count); the next value of b is either taken for the next value of a or left. The
-// loop over t has a fixed length and reads the costs of the step before, so it runs in vector
-// registers; the values of a it needs stand in `work` in reverse order, padded at both ends with
-// values that no cheapest map takes.
-__attribute__((target_clones("avx2", "default"))) std::uint32_t InjectionCost(
-    const std::int32_t* a, std::size_t a_count, const std::int32_t* b, std::size_t b_count,
-    std::uint32_t* work) {
+// loop over t has a fixed length and reads the costs of the step before, so that the compiler
+// can keep it in vector registers; the values of a it needs stand in `work` in reverse order,
+// padded at both ends with values that no cheapest map takes.
+std::uint32_t InjectionCost(const std::int32_t* a, std::size_t a_count, const std::int32_t* b,
+                            std::size_t b_count, std::uint32_t* work) {
   if (a_count == 0) return 0;
   if (a_count > b_count) return std::numeric_limits<std::uint32_t>::max();
   constexpr std::int32_t kUnreached = 1 << 29;
