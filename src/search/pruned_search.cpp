@@ -407,9 +407,11 @@ void tPrunedSearch::PrepareBounds() {
     empty.SpinOffset.fill(kNoLineMatch);
     own_all_[i] = empty;
     own_by_choice_[i].assign(options_[i].size(), empty);
+    block_stats_[i].assign(blocks_[i].size(), empty);
     for (std::size_t b = 0; b < blocks_[i].size(); ++b) {
       const tResidueBlock& block = blocks_[i][b];
       tOwnStats& of_choice = own_by_choice_[i][b / per_choice];
+      tOwnStats& of_block = block_stats_[i][b];
       std::int32_t values[kMaxCarbons];
       std::copy_n(block.Shifts.begin() + static_cast<std::ptrdiff_t>(own_first), own_count, values);
       std::int64_t terms = 0;
@@ -419,7 +421,7 @@ void tPrunedSearch::PrepareBounds() {
                                      ? 0
                                      : InjectionCost(values, own_count, measured.Sorted(),
                                                      measured.Size(), work_.data());
-      for (tOwnStats* stats : {&own_all_[i], &of_choice}) {
+      for (tOwnStats* stats : {&own_all_[i], &of_choice, &of_block}) {
         stats->Terms = std::min(stats->Terms, terms);
         stats->Cost = std::min(stats->Cost, cost);
         // The sorted comparison sees the residue's own carbons only as a set of values: the
@@ -444,7 +446,7 @@ void tPrunedSearch::PrepareBounds() {
                 ? tSpectrumScorer::BestOffsetSum(block.Shifts.data() + own_first, line + own_first,
                                                  own_count)
                 : 0;
-        for (tOwnStats* stats : {&own_all_[i], &of_choice}) {
+        for (tOwnStats* stats : {&own_all_[i], &of_choice, &of_block}) {
           stats->Spin[s] = std::min(stats->Spin[s], sum);
           stats->SpinOffset[s] = std::min(stats->SpinOffset[s], with_offset);
         }
@@ -550,9 +552,62 @@ void tPrunedSearch::PrepareBounds() {
 
 // The own-carbon figures that bound an open residue at `level`: those of its chosen positions
 // when they are fixed.
-const tPrunedSearch::tOwnStats& tPrunedSearch::OpenStats(std::size_t node, std::size_t level) const {
-  const bool fixed = options_[node].size() <= 1 || node + 1 <= level;
-  return fixed ? own_by_choice_[node][choice_[node]] : own_all_[node];
+// Once configurations it depends on are fixed too, over the blocks that agree with them.
+const tPrunedSearch::tOwnStats& tPrunedSearch::OpenStats(std::size_t node, std::size_t level) {
+  const auto fixed = [&](std::size_t variable) {
+    return options_[variable].size() <= 1 || variable + 1 <= level;
+  };
+  if (!fixed(node)) return own_all_[node];
+  const tTopologyNode& links = topologies_[model_.WorkingStructure.Topology].Nodes[node];
+  std::array<std::size_t, 3> variables{n_ + node, 0, 0};
+  std::size_t count = 1;
+  for (const std::uint8_t child : {links.FirstChild, links.SecondChild}) {
+    if (child != kNoChild && child != node) variables[count++] = n_ + child;
+  }
+  bool any_configuration = false;
+  for (std::size_t k = 0; k < count; ++k) {
+    any_configuration = any_configuration || (options_[variables[k]].size() > 1 && fixed(variables[k]));
+  }
+  if (!any_configuration) return own_by_choice_[node][choice_[node]];
+  if (agreeing_stamp_[node] == visit_) return agreeing_[node];
+  agreeing_stamp_[node] = visit_;
+  // Every block of the chosen positions whose configurations agree with the fixed ones.
+  tOwnStats& stats = agreeing_[node];
+  const std::vector<tOwnStats>& blocks = block_stats_[node];
+  bool first = true;
+  std::array<std::size_t, 3> digit{};
+  for (;;) {
+    std::size_t index = choice_[node];
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t option = fixed(variables[k]) ? choice_[variables[k]] : digit[k];
+      index = index * options_[variables[k]].size() + option;
+    }
+    const tOwnStats& block = blocks[index];
+    if (first) {
+      stats = block;
+      first = false;
+    } else {
+      stats.Terms = std::min(stats.Terms, block.Terms);
+      stats.Cost = std::min(stats.Cost, block.Cost);
+      for (std::size_t q = 0; q < stats.Count; ++q) {
+        stats.Ranges[q].Low = std::min(stats.Ranges[q].Low, block.Ranges[q].Low);
+        stats.Ranges[q].High = std::max(stats.Ranges[q].High, block.Ranges[q].High);
+      }
+      for (std::size_t s = 0; s < kMaxScoredResidues; ++s) {
+        stats.Spin[s] = std::min(stats.Spin[s], block.Spin[s]);
+        stats.SpinOffset[s] = std::min(stats.SpinOffset[s], block.SpinOffset[s]);
+      }
+    }
+    // The next combination of the open configurations.
+    std::size_t k = count;
+    while (k-- > 0) {
+      if (fixed(variables[k])) continue;
+      if (++digit[k] < options_[variables[k]].size()) break;
+      digit[k] = 0;
+    }
+    if (k == static_cast<std::size_t>(-1)) break;
+  }
+  return stats;
 }
 
 // Residue by residue: the determined carbons against each line, the others at least what
@@ -793,6 +848,7 @@ std::uint32_t tPrunedSearch::OffsetRangeBound(std::size_t level) {
 }
 
 bool tPrunedSearch::Prune(std::size_t level) {
+  ++visit_;
   const tMeasuredSpectrum& measured = scorer_.Measured();
   const std::uint32_t threshold = Threshold();
   const std::uint32_t previous = level == 0 ? 0 : bound_[level - 1];

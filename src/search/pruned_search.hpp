@@ -194,7 +194,11 @@ class tPrunedSearch : public tStructureSearch {
   std::array<std::vector<tOwnStats>, kMaxTopologyResidues> own_by_choice_;
   // Open residues whose positions are fixed, per level.
   std::array<std::vector<std::uint8_t>, 2 * kMaxTopologyResidues + 1> choice_known_;
-  const tOwnStats& OpenStats(std::size_t node, std::size_t level) const;
+  const tOwnStats& OpenStats(std::size_t node, std::size_t level);
+  std::array<std::vector<tOwnStats>, kMaxTopologyResidues> block_stats_;  // of each block
+  std::array<tOwnStats, kMaxTopologyResidues> agreeing_{};  // over blocks agreeing with this visit
+  std::array<std::uint64_t, kMaxTopologyResidues> agreeing_stamp_{};
+  std::uint64_t visit_ = 0;
   // With spin systems: each residue against each line on the carbons its parent changes, at least.
   tCostMatrix dependent_spin_{};
   std::uint32_t SpinOffsetBound(std::size_t level);
