@@ -29,13 +29,16 @@ class tSharedProgress : public tSearchProgress {
   tSharedProgress(double start_time, std::int32_t estimate)
       : start_time_(start_time), estimate_(estimate) {}
 
-  void SequenceDone() override {
+  bool SequenceDone() override {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Another thread may be between sequences when a stop request arrives: it begins no other.
+    if (!RunFlag.load()) return false;
     const float fraction = static_cast<float>(count_) / static_cast<float>(estimate_);
     const double elapsed = Now() - start_time_;
     const double time_left = fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed;
     count_ = CheckedAdd<std::int32_t>(count_, 1);
     ShowProgress(count_, time_left, fraction);
+    return true;
   }
   std::int32_t Count() const { return count_; }
 

@@ -86,7 +86,9 @@ void tPrunedSearch::SearchPass(std::size_t pass, std::uint8_t topology, std::uin
   result_ = nullptr;
 }
 
-void tPrunedSearch::ShowSequenceProgress() { progress_.SequenceDone(); }
+void tPrunedSearch::ShowSequenceProgress() {
+  if (!progress_.SequenceDone()) Stop();
+}
 
 bool tPrunedSearch::KeepGoing() const { return RunFlag.load() && pass_ < end_pass_.load(); }
 

@@ -51,8 +51,9 @@ std::int64_t MergePassResult(const tPassResult& result, tBestStructures& best,
 class tSearchProgress {
  public:
   virtual ~tSearchProgress() = default;
-  // The progress step of one more sequence that passed the checks.
-  virtual void SequenceDone() = 0;
+  // The progress step of one more sequence that passed the checks; false, with nothing shown,
+  // once a stop request has arrived: the sequence is then not begun.
+  virtual bool SequenceDone() = 0;
 };
 
 // Searches passes one after another with its own working structure, block tables and table of

@@ -82,8 +82,10 @@ TEST(ThreadedSearchTest, StopRequestEndsEveryThreadWithoutResult) {
       << session.Output();
   session.CloseInput();
   EXPECT_EQ(session.Wait(), 0);
-  EXPECT_NE(session.Output().find("\nThe calculation is terminated by user\n"), std::string::npos)
-      << session.Output();
+  const std::size_t stopped = session.Output().find("\nThe calculation is terminated by user\n");
+  ASSERT_NE(stopped, std::string::npos) << session.Output();
+  // No thread began another sequence after the stop request.
+  EXPECT_EQ(session.Output().find("Sequence now:", stopped), std::string::npos) << session.Output();
   EXPECT_EQ(session.Output().find("structures checked"), std::string::npos) << session.Output();
   EXPECT_FALSE(std::filesystem::exists(dir / "SEARCH6Q.RES"));
 }
