@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 namespace glycomb {
+
+tFileSystemCalls FileSystemCalls = {::read, ::rename};
+
 namespace {
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
@@ -93,7 +97,7 @@ bool InputTextFile::Fill() {
   if (position_ < length_) return true;
   if (fd_ < 0) throw EFileError{{103, "file not open"}};
   for (;;) {
-    const ssize_t count = ::read(fd_, buffer_, sizeof buffer_);
+    const ssize_t count = FileSystemCalls.Read(fd_, buffer_, sizeof buffer_);
     if (count > 0) {
       position_ = 0;
       length_ = static_cast<std::size_t>(count);
@@ -104,11 +108,11 @@ bool InputTextFile::Fill() {
   }
 }
 
-bool InputTextFile::ReadLine(std::string& line) {
+bool InputTextFile::ReadLine(std::string& line, std::size_t max_length) {
   line.clear();
   if (!Fill()) return false;
   for (;;) {
-    if (!Fill()) return true;
+    if (line.size() > max_length || !Fill()) return true;
     const char c = buffer_[position_++];
     if (c == '\n') return true;
     if (c == '\r') {

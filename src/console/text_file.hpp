@@ -2,6 +2,9 @@
 // line writing with CR LF line ends. Errors come back as tIoError values.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -15,6 +18,15 @@ std::string FindFileNoCase(const std::string& path);
 
 // Whether `path` names an existing file or directory.
 bool FileExists(const std::string& path);
+
+// The system calls through which the file layer reads and replaces files. Tests swap them to
+// inject the faults that real files cannot be made to show on demand (a read error in the middle
+// of a file, a process killed just before the new result file replaces the old one).
+struct tFileSystemCalls {
+  ssize_t (*Read)(int fd, void* buffer, std::size_t count);
+  int (*Rename)(const char* from, const char* to);
+};
+extern tFileSystemCalls FileSystemCalls;
 
 // Raised by InputTextFile::ReadLine on a read error.
 struct EFileError {
@@ -32,8 +44,9 @@ class InputTextFile {
   std::optional<tIoError> Open(const std::string& path);
   bool IsOpen() const { return fd_ >= 0; }
   // Reads the next physical line without its line end (LF, CR LF or CR). Returns false at the end
-  // of the file. Raises EFileError on a read error.
-  bool ReadLine(std::string& line);
+  // of the file. Raises EFileError on a read error. Of a line longer than `max_length` only the
+  // first max_length + 1 characters are read, so that `line` never grows beyond that.
+  bool ReadLine(std::string& line, std::size_t max_length = std::string::npos - 1);
   // Goes back to the start of the file.
   std::optional<tIoError> Rewind();
   std::optional<tIoError> Close();

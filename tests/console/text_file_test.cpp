@@ -39,6 +39,19 @@ TEST(InputTextFileTest, LineEndsOfEveryKind) {
   }
 }
 
+// Of a line longer than the limit only one character more is read; the rest stays unread.
+TEST(InputTextFileTest, LongLineIsReadOnlyUpToItsLimit) {
+  TempDir dir;
+  dir.Write("f.txt", "abcdefgh\nxy");
+  InputTextFile file;
+  ASSERT_FALSE(file.Open(dir / "f.txt").has_value());
+  std::string line;
+  ASSERT_TRUE(file.ReadLine(line, 4));
+  EXPECT_EQ(line, "abcde");
+  ASSERT_TRUE(file.ReadLine(line, 4));
+  EXPECT_EQ(line, "fgh");
+}
+
 TEST(FindFileNoCaseTest, MatchesEachComponentWithoutRegardToCase) {
   TempDir dir;
   dir.Write("NAMES.PS", "x");
