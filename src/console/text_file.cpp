@@ -111,16 +111,22 @@ bool InputTextFile::Fill() {
 bool InputTextFile::ReadLine(std::string& line, std::size_t max_length) {
   line.clear();
   if (!Fill()) return false;
-  for (;;) {
-    if (line.size() > max_length || !Fill()) return true;
-    const char c = buffer_[position_++];
-    if (c == '\n') return true;
-    if (c == '\r') {
-      if (Fill() && buffer_[position_] == '\n') ++position_;
+  while (Fill()) {
+    // The characters up to the next line end in the buffer, as many as the limit leaves room for.
+    const char* const start = buffer_ + position_;
+    const std::size_t available = length_ - position_;
+    std::size_t run = 0;
+    while (run < available && start[run] != '\n' && start[run] != '\r') ++run;
+    const std::size_t taken = std::min(run, max_length - line.size() + 1);
+    line.append(start, taken);
+    position_ += taken;
+    if (line.size() > max_length) return true;
+    if (taken < available) {
+      if (buffer_[position_++] == '\r' && Fill() && buffer_[position_] == '\n') ++position_;
       return true;
     }
-    line += c;
   }
+  return true;
 }
 
 std::optional<tIoError> InputTextFile::Rewind() {
