@@ -1,5 +1,5 @@
 // Text files on disk: case-insensitive name look-up, line-by-line reading with rewinding, and
-// line writing with CR LF line ends. Errors come back as tIoError values.
+// writing a whole text safely. Errors come back as tIoError values.
 #pragma once
 
 #include <sys/types.h>
@@ -61,23 +61,24 @@ class InputTextFile {
   std::size_t length_ = 0;
 };
 
-class OutputTextFile {
- public:
-  OutputTextFile() = default;
-  ~OutputTextFile();
-  OutputTextFile(const OutputTextFile&) = delete;
-  OutputTextFile& operator=(const OutputTextFile&) = delete;
-
-  // Creates `path` anew (emptying an existing file) or opens it for appending.
-  std::optional<tIoError> Create(const std::string& path);
-  std::optional<tIoError> Append(const std::string& path);
-  // Writes `text` followed by CR LF.
-  std::optional<tIoError> WriteLine(const std::string& text);
-  std::optional<tIoError> Close();
-
- private:
-  std::optional<tIoError> OpenWith(const std::string& path, int flags);
-  int fd_ = -1;
+// What went wrong while a file was written, and at which step.
+struct tWriteError {
+  enum tStep { kOpen, kWrite, kClose };
+  tStep Step;
+  tIoError Error;
 };
+
+// Writes `text` as the whole new contents of `path`. A regular file, or a name not taken yet, is
+// written through a temporary file beside it ("<path>.XXXXXX", six capital letters or digits)
+// that is synced, closed and only then renamed to `path`, so that `path` holds its old contents
+// or all of `text`, whatever happens in between. A symbolic link is followed and the file it names
+// replaced, with the permissions that file had. On a failure the temporary file is removed; a kill
+// before the rename leaves it behind. A device or other special file is written in place.
+std::optional<tWriteError> ReplaceFile(const std::string& path, const std::string& text);
+
+// Appends `text` to `path` (creating it when it is missing) and syncs it. On a failure the file is
+// cut back to its old length; `text_left` is set when even that fails and a part of `text` stays.
+std::optional<tWriteError> AppendToFile(const std::string& path, const std::string& text,
+                                        bool& text_left);
 
 }  // namespace glycomb

@@ -80,12 +80,17 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   std::cout << ElapsedTimeLine(Now() - start_time) << '\n'
             << FormatCount(run.Model.StructuresChecked) << " structures checked.\n"
             << std::flush;
-  if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
-                       run.Residues, carbon_count)) {
-    HaltRun();
+  const auto written = WriteResultFile(run.Task.ResultFileName, run.BestStructures,
+                                       run.Topologies, run.Task, run.Residues, carbon_count);
+  // A stop request has said that the run ends without a result.
+  if (!written && RunFlag.load()) {
+    std::cout << "\nThe calculation result was not written into " << run.Task.ResultFileName
+              << '\n'
+              << std::flush;
   }
-  std::cout << "\nThe calculation result was written into " << run.Task.ResultFileName << '\n'
-            << std::flush;
+  if (written) {
+    std::cout << "\nThe calculation result was written into " << *written << '\n' << std::flush;
+  }
   HaltRun();
 }
 

@@ -1,7 +1,13 @@
 #include "console/text_file.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -50,6 +56,68 @@ TEST(InputTextFileTest, LongLineIsReadOnlyUpToItsLimit) {
   EXPECT_EQ(line, "abcde");
   ASSERT_TRUE(file.ReadLine(line, 4));
   EXPECT_EQ(line, "fgh");
+}
+
+// A process killed between writing the new file and renaming it leaves the old file whole; the
+// complete new text waits beside it.
+TEST(ReplaceFileTest, KillBeforeTheRenameLeavesTheOldFile) {
+  TempDir dir;
+  dir.Write("OLD.RES", "old report");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    FileSystemCalls.Rename = [](const char*, const char*) { return raise(SIGKILL); };
+    ReplaceFile(dir / "OLD.RES", "new report");
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_EQ(dir.Read("OLD.RES"), "old report");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  ASSERT_EQ(left.size(), 2u);
+  const std::string temporary = left[0] == "OLD.RES" ? left[1] : left[0];
+  EXPECT_TRUE(temporary.starts_with("OLD.RES.") && temporary.size() == 14) << temporary;
+  EXPECT_EQ(dir.Read(temporary), "new report");
+}
+
+// A replaced file keeps its permissions and the links that name it; a device is written in place;
+// an append that fails is taken back.
+TEST(ReplaceFileTest, PermissionsLinksDevicesAndFailedAppends) {
+  TempDir dir;
+  dir.Write("REAL.RES", "old");
+  ASSERT_EQ(chmod((dir / "REAL.RES").c_str(), 0604), 0);
+  std::filesystem::create_symlink("REAL.RES", dir / "LINK.RES");
+  EXPECT_FALSE(ReplaceFile(dir / "LINK.RES", "new").has_value());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "LINK.RES"));
+  EXPECT_EQ(dir.Read("REAL.RES"), "new");
+  EXPECT_EQ(std::filesystem::status(dir / "REAL.RES").permissions(),
+            std::filesystem::perms(0604));
+
+  const auto full = ReplaceFile("/dev/full", "text");
+  ASSERT_TRUE(full.has_value());
+  EXPECT_EQ(full->Step, tWriteError::kWrite);
+  EXPECT_EQ(IoErrorText(full->Error), "insufficient disk space");
+
+  // Beyond a file size limit of 5 bytes only "new1" fits after "old".
+  struct rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  struct rlimit limit = saved;
+  limit.rlim_cur = 5;
+  const auto previous = signal(SIGXFSZ, SIG_IGN);
+  dir.Write("APPEND.RES", "old");
+  setrlimit(RLIMIT_FSIZE, &limit);
+  bool text_left = true;
+  const auto failed = AppendToFile(dir / "APPEND.RES", "new12345", text_left);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(failed->Step, tWriteError::kWrite);
+  EXPECT_FALSE(text_left);
+  EXPECT_EQ(dir.Read("APPEND.RES"), "old");
 }
 
 TEST(FindFileNoCaseTest, MatchesEachComponentWithoutRegardToCase) {
