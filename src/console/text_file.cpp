@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -180,7 +181,9 @@ std::optional<tWriteError> WriteInPlace(const std::string& path, const std::stri
 // Creates a file of a new name beside `path` for writing; -1 (errno set) on failure.
 int CreateTemporaryBeside(const std::string& path, std::string& temporary) {
   static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::random_device random;
+  // Names only need to differ from files already there, which O_EXCL finds out.
+  static std::minstd_rand random(static_cast<std::uint_fast32_t>(
+      ::getpid() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
   std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = path + ".";
