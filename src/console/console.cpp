@@ -24,16 +24,11 @@ namespace {
 
 int g_input_fd = STDIN_FILENO;
 
-// Terminal settings saved while a key is awaited; restored after the read and at every exit.
+// Terminal settings saved while a key is awaited, and the terminal they belong to; restored after
+// the read and on every way out, from signal handlers too.
 struct termios g_saved_termios;
-bool g_termios_changed = false;
-
-void RestoreTerminal() {
-  if (g_termios_changed) {
-    tcsetattr(g_input_fd, TCSANOW, &g_saved_termios);
-    g_termios_changed = false;
-  }
-}
+int g_termios_fd = -1;
+volatile std::sig_atomic_t g_termios_changed = 0;
 
 // While alive, a terminal on the console input delivers every byte at once and without echo.
 class SingleKeyMode {
@@ -46,7 +41,10 @@ class SingleKeyMode {
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    if (tcsetattr(g_input_fd, TCSANOW, &raw) == 0) g_termios_changed = true;
+    // Marked before the switch, so that a signal arriving in between restores the settings.
+    g_termios_fd = g_input_fd;
+    g_termios_changed = 1;
+    if (tcsetattr(g_input_fd, TCSANOW, &raw) != 0) g_termios_changed = 0;
   }
   ~SingleKeyMode() { RestoreTerminal(); }
   SingleKeyMode(const SingleKeyMode&) = delete;
@@ -108,7 +106,58 @@ bool Contains(std::initializer_list<std::uint8_t> set, std::uint8_t code) {
   return std::find(set.begin(), set.end(), code) != set.end();
 }
 
+// Whether standard output has failed (its pipe closed, its disk full): nobody sees a question
+// then. Standard error says so the first time.
+bool OutputLost() {
+  if (std::cout.good()) return false;
+  static bool told = false;
+  if (!told) {
+    told = true;
+    std::cerr << "glycomb: standard output cannot be written; the run goes on without asking "
+                 "questions\n"
+              << std::flush;
+  }
+  return true;
+}
+
+enum class tAnswer { kYes, kNo, kStopped, kUnanswerable };
+
+// The one-key question of AskKey. `error_number` receives the system error number when the
+// question cannot be answered (0 at the end of input).
+tAnswer Ask(const std::string& prompt, std::initializer_list<std::uint8_t> yes,
+            std::initializer_list<std::uint8_t> no, int& error_number) {
+  unsigned char key = 0;
+  {
+    // The terminal is switched before the prompt appears, so that a key pressed at once is
+    // neither echoed nor held back for an Enter.
+    StopSignalsBlocked signals;
+    SingleKeyMode single_keys;
+    std::cout << '\n' << prompt << std::flush;
+    error_number = errno;
+    if (OutputLost()) return tAnswer::kUnanswerable;
+    for (;;) {
+      error_number = 0;
+      const KeyResult result = ReadKeyByte(signals, key, error_number);
+      if (result == KeyResult::kStopped) return tAnswer::kStopped;
+      if (result != KeyResult::kKey) return tAnswer::kUnanswerable;
+      const std::uint8_t code = ScanCodeOf(key);
+      if (code != 0 && (Contains(yes, code) || Contains(no, code))) break;
+    }
+  }
+  if (!RunFlag.load()) return tAnswer::kStopped;
+  const char echo = static_cast<char>(key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key);
+  std::cout << echo << '\n' << std::flush;
+  return Contains(yes, ScanCodeOf(key)) ? tAnswer::kYes : tAnswer::kNo;
+}
+
 }  // namespace
+
+void RestoreTerminal() {
+  if (g_termios_changed != 0) {
+    tcsetattr(g_termios_fd, TCSANOW, &g_saved_termios);
+    g_termios_changed = 0;
+  }
+}
 
 void FatalError(const std::string& message) {
   std::cout << '\n' << message << "\nCan't continue\n\n" << std::flush;
@@ -121,30 +170,24 @@ void ShowWarning(const std::string& message) {
 
 bool AskKey(const std::string& prompt, std::initializer_list<std::uint8_t> yes,
             std::initializer_list<std::uint8_t> no) {
-  unsigned char key = 0;
-  {
-    // The terminal is switched before the prompt appears, so that a key pressed at once is
-    // neither echoed nor held back for an Enter.
-    StopSignalsBlocked signals;
-    SingleKeyMode single_keys;
-    std::cout << '\n' << prompt << std::flush;
-    for (;;) {
-      int error_number = 0;
-      const KeyResult result = ReadKeyByte(signals, key, error_number);
-      if (result == KeyResult::kStopped) return false;
-      if (result == KeyResult::kEndOfInput) error_number = 0;
-      if (result != KeyResult::kKey) {
-        RestoreTerminal();
-        FatalError("Console error, code " + std::to_string(error_number));
-      }
-      const std::uint8_t code = ScanCodeOf(key);
-      if (code != 0 && (Contains(yes, code) || Contains(no, code))) break;
-    }
+  int error_number = 0;
+  const tAnswer answer = Ask(prompt, yes, no, error_number);
+  if (answer == tAnswer::kUnanswerable) {
+    FatalError("Console error, code " + std::to_string(error_number));
   }
-  if (!RunFlag.load()) return false;
-  const char echo = static_cast<char>(key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key);
-  std::cout << echo << '\n' << std::flush;
-  return Contains(yes, ScanCodeOf(key));
+  return answer == tAnswer::kYes;
+}
+
+std::optional<bool> AskKeyIfAnswerable(const std::string& prompt,
+                                       std::initializer_list<std::uint8_t> yes,
+                                       std::initializer_list<std::uint8_t> no) {
+  int error_number = 0;
+  const tAnswer answer = Ask(prompt, yes, no, error_number);
+  if (answer == tAnswer::kUnanswerable) {
+    std::cout << '\n' << std::flush;
+    return std::nullopt;
+  }
+  return answer == tAnswer::kYes;
 }
 
 bool AskRetryAbort(const std::string& message) {
@@ -160,7 +203,7 @@ void WaitKeyAndExit() {
     RunFlag.store(true);
     unsigned char key = 0;
     int error_number = 0;
-    ReadKeyByte(signals, key, error_number);
+    if (!OutputLost()) ReadKeyByte(signals, key, error_number);
   }
   std::cout.flush();
   std::exit(0);

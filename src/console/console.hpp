@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 namespace glycomb {
@@ -44,16 +45,23 @@ void ShowWarning(const std::string& message);
 
 // Asks a one-key question: an empty line, then `prompt` without a line break, then waits for a key
 // whose scan code is in `yes` or `no` and echoes it. Returns whether it is in `yes`; returns false
-// without echo when a stop request arrives. End of input or a read error is a fatal console error.
+// without echo when a stop request arrives. A question that cannot be answered (end of input, a
+// read error, or standard output closed so that nobody sees it) is a fatal console error.
 bool AskKey(const std::string& prompt, std::initializer_list<std::uint8_t> yes,
             std::initializer_list<std::uint8_t> no);
+
+// AskKey for a caller that has a safe way on without an answer: empty, after ending the prompt's
+// line, when the question cannot be answered.
+std::optional<bool> AskKeyIfAnswerable(const std::string& prompt,
+                                       std::initializer_list<std::uint8_t> yes,
+                                       std::initializer_list<std::uint8_t> no);
 
 // AskKey with `message`, a line break and "Retry or Abort?"; true means retry.
 bool AskRetryAbort(const std::string& message);
 
 // Discards pending keyboard input, prints "Press any key to return to Windows", sets RunFlag and
-// waits for a key, a stop request, the end of input or a read error; then ends the process with
-// exit code 0.
+// waits for a key, a stop request, the end of input or a read error (not at all when standard
+// output is closed); then ends the process with exit code 0.
 [[noreturn]] void WaitKeyAndExit();
 
 // Ends the run: unwinds to the program entry (raising ERunHalted), which releases the run's tables,
@@ -62,5 +70,10 @@ bool AskRetryAbort(const std::string& message);
 
 // Makes the console read its keys from `fd` instead of standard input (tests use a pipe).
 void SetConsoleInput(int fd);
+
+// Gives the terminal back the settings it had before a one-key question switched it to single
+// keys without echo; does nothing when no question has. Async-signal-safe, for the handlers of
+// signals that end the process.
+void RestoreTerminal();
 
 }  // namespace glycomb

@@ -39,6 +39,16 @@ extern "C" void OnStopSignal(int signal_number) {
   errno = saved_errno;
 }
 
+// Signals whose default action ends the process. Their handler gives the terminal its settings
+// back, then the signal takes its default course.
+constexpr int kDeadlySignals[] = {SIGABRT, SIGALRM, SIGBUS,  SIGFPE,    SIGILL, SIGSEGV,
+                                  SIGSYS,  SIGUSR1, SIGUSR2, SIGVTALRM, SIGXCPU};
+
+extern "C" void OnDeadlySignal(int signal_number) {
+  RestoreTerminal();
+  raise(signal_number);  // the handler has been reset to the default action
+}
+
 }  // namespace
 
 int StopSignal(int index) { return At(kSignals, static_cast<std::size_t>(index)); }
@@ -69,6 +79,22 @@ int InstallConsoleCtrlHandler() {
   action.sa_flags = 0;  // no SA_RESTART: a blocked read must wake up and look at RunFlag
   for (int signal_number : kSignals) {
     if (sigaction(signal_number, &action, nullptr) != 0) return errno;
+  }
+  // A closed output pipe and a file size limit become write errors that the program reports,
+  // instead of signals that end it without a word.
+  if (signal(SIGPIPE, SIG_IGN) == SIG_ERR || signal(SIGXFSZ, SIG_IGN) == SIG_ERR) return errno;
+
+  struct sigaction deadly;
+  std::memset(&deadly, 0, sizeof deadly);
+  deadly.sa_handler = OnDeadlySignal;
+  sigemptyset(&deadly.sa_mask);
+  deadly.sa_flags = SA_RESETHAND | SA_NODEFER;
+  for (int signal_number : kDeadlySignals) {
+    // A handler that is already there (a sanitizer's) stays.
+    struct sigaction current;
+    if (sigaction(signal_number, nullptr, &current) != 0) return errno;
+    if (current.sa_handler != SIG_DFL) continue;
+    if (sigaction(signal_number, &deadly, nullptr) != 0) return errno;
   }
   return 0;
 }

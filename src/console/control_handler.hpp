@@ -16,7 +16,10 @@ inline constexpr int kShutdownEvent = 6;
 bool ConsoleCtrlHandler(int event);
 
 // Installs ConsoleCtrlHandler for the stop signals, without SA_RESTART so that a waiting read wakes
-// up. Returns 0, or the system error number when installation fails.
+// up. Also ignores SIGPIPE and SIGXFSZ, so that a closed output pipe or a file size limit is an
+// error the program reports, and makes the other signals that end the process restore the
+// terminal first (SIGKILL cannot be caught). Returns 0, or the system error number when
+// installation fails.
 int InstallConsoleCtrlHandler();
 
 // The stop signals, in the order SIGINT, SIGQUIT, SIGHUP, SIGTERM.

@@ -19,7 +19,8 @@ tIoError IoErrorFromErrno(int error_number) {
     case EROFS: code = kIoAccessDenied; break;
     case EIO: code = kIoDeviceNotReady; break;
     case ENOSPC:
-    case EDQUOT: code = kIoDiskFull; break;
+    case EDQUOT:
+    case EFBIG: code = kIoDiskFull; break;
     default: code = -error_number; break;
   }
   return {code, std::strerror(error_number)};

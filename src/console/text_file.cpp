@@ -7,9 +7,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <vector>
 
 namespace glycomb {
+
+tFileSystemCalls FileSystemCalls = {::read, ::rename};
+
 namespace {
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
@@ -93,7 +100,7 @@ bool InputTextFile::Fill() {
   if (position_ < length_) return true;
   if (fd_ < 0) throw EFileError{{103, "file not open"}};
   for (;;) {
-    const ssize_t count = ::read(fd_, buffer_, sizeof buffer_);
+    const ssize_t count = FileSystemCalls.Read(fd_, buffer_, sizeof buffer_);
     if (count > 0) {
       position_ = 0;
       length_ = static_cast<std::size_t>(count);
@@ -104,19 +111,25 @@ bool InputTextFile::Fill() {
   }
 }
 
-bool InputTextFile::ReadLine(std::string& line) {
+bool InputTextFile::ReadLine(std::string& line, std::size_t max_length) {
   line.clear();
   if (!Fill()) return false;
-  for (;;) {
-    if (!Fill()) return true;
-    const char c = buffer_[position_++];
-    if (c == '\n') return true;
-    if (c == '\r') {
-      if (Fill() && buffer_[position_] == '\n') ++position_;
+  while (Fill()) {
+    // The characters up to the next line end in the buffer, as many as the limit leaves room for.
+    const char* const start = buffer_ + position_;
+    const std::size_t available = length_ - position_;
+    std::size_t run = 0;
+    while (run < available && start[run] != '\n' && start[run] != '\r') ++run;
+    const std::size_t taken = std::min(run, max_length - line.size() + 1);
+    line.append(start, taken);
+    position_ += taken;
+    if (line.size() > max_length) return true;
+    if (taken < available) {
+      if (buffer_[position_++] == '\r' && Fill() && buffer_[position_] == '\n') ++position_;
       return true;
     }
-    line += c;
   }
+  return true;
 }
 
 std::optional<tIoError> InputTextFile::Rewind() {
@@ -134,48 +147,123 @@ std::optional<tIoError> InputTextFile::Close() {
   return std::nullopt;
 }
 
-OutputTextFile::~OutputTextFile() { Close(); }
+namespace {
 
-std::optional<tIoError> OutputTextFile::OpenWith(const std::string& path, int flags) {
-  Close();
-  const int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0644);
-  if (fd < 0) return ErrorFromErrno();
-  fd_ = fd;
-  return std::nullopt;
-}
-
-std::optional<tIoError> OutputTextFile::Create(const std::string& path) {
-  return OpenWith(path, O_CREAT | O_TRUNC);
-}
-
-std::optional<tIoError> OutputTextFile::Append(const std::string& path) {
-  return OpenWith(path, O_CREAT | O_APPEND);
-}
-
-std::optional<tIoError> OutputTextFile::WriteLine(const std::string& text) {
-  return Write(text + "\r\n");
-}
-
-std::optional<tIoError> OutputTextFile::Write(std::string_view text) {
-  if (fd_ < 0) return tIoError{103, "file not open"};
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t count = ::write(fd_, text.data() + done, text.size() - done);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return ErrorFromErrno();
-    }
-    done += static_cast<std::size_t>(count);
+// Writes all of `text`; `written` counts the bytes that went out, also on failure.
+std::optional<tIoError> WriteAll(int fd, const std::string& text, std::size_t& written) {
+  written = 0;
+  while (written < text.size()) {
+    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return IoErrorFromErrno(count < 0 ? errno : ENOSPC);
+    written += static_cast<std::size_t>(count);
   }
   return std::nullopt;
 }
 
-std::optional<tIoError> OutputTextFile::Close() {
-  if (fd_ < 0) return std::nullopt;
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) return ErrorFromErrno();
+tWriteError Failed(tWriteError::tStep step, int error_number) {
+  return {step, IoErrorFromErrno(error_number)};
+}
+
+// Writes `text` over the contents of `path` in place (devices, pipes, dangling links).
+std::optional<tWriteError> WriteInPlace(const std::string& path, const std::string& text) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return Failed(tWriteError::kOpen, errno);
+  std::size_t written = 0;
+  if (const auto error = WriteAll(fd, text, written)) {
+    ::close(fd);
+    return tWriteError{tWriteError::kWrite, *error};
+  }
+  if (::close(fd) != 0) return Failed(tWriteError::kClose, errno);
   return std::nullopt;
+}
+
+// Creates a file of a new name beside `path` for writing; -1 (errno set) on failure.
+int CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  // Names only need to differ from files already there, which O_EXCL finds out.
+  static std::minstd_rand random(static_cast<std::uint_fast32_t>(
+      ::getpid() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = path + ".";
+    for (int i = 0; i < 6; ++i) temporary += kLetters[letter(random)];
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Makes a rename in the directory of `path` durable; a failure changes nothing that matters.
+void SyncDirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::optional<tWriteError> ReplaceFile(const std::string& path, const std::string& text) {
+  struct stat info;
+  const bool exists = ::stat(path.c_str(), &info) == 0;
+  struct stat link;
+  if ((exists && !S_ISREG(info.st_mode)) || (!exists && ::lstat(path.c_str(), &link) == 0)) {
+    return WriteInPlace(path, text);
+  }
+  std::string target = path;
+  if (exists) {
+    char* const resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return Failed(tWriteError::kOpen, errno);
+    target = resolved;
+    std::free(resolved);
+  }
+  std::string temporary;
+  const int fd = CreateTemporaryBeside(target, temporary);
+  if (fd < 0) return Failed(tWriteError::kOpen, errno);
+  if (exists) ::fchmod(fd, info.st_mode & 07777);
+  std::size_t written = 0;
+  std::optional<tWriteError> failure;
+  if (const auto error = WriteAll(fd, text, written)) {
+    failure = tWriteError{tWriteError::kWrite, *error};
+  } else if (::fsync(fd) != 0) {
+    failure = Failed(tWriteError::kWrite, errno);
+  }
+  if (::close(fd) != 0 && !failure) failure = Failed(tWriteError::kClose, errno);
+  if (!failure && FileSystemCalls.Rename(temporary.c_str(), target.c_str()) != 0) {
+    failure = Failed(tWriteError::kWrite, errno);
+  }
+  if (failure) {
+    ::unlink(temporary.c_str());
+    return failure;
+  }
+  SyncDirectoryOf(target);
+  return std::nullopt;
+}
+
+std::optional<tWriteError> AppendToFile(const std::string& path, const std::string& text,
+                                        bool& text_left) {
+  text_left = false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return Failed(tWriteError::kOpen, errno);
+  struct stat info;
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  std::size_t written = 0;
+  std::optional<tWriteError> failure;
+  if (const auto error = WriteAll(fd, text, written)) {
+    failure = tWriteError{tWriteError::kWrite, *error};
+  } else if (regular && ::fsync(fd) != 0) {
+    failure = Failed(tWriteError::kWrite, errno);
+  }
+  if (::close(fd) != 0 && !failure) failure = Failed(tWriteError::kClose, errno);
+  if (failure && written > 0) {
+    text_left = !regular || ::truncate(path.c_str(), info.st_size) != 0;
+  }
+  return failure;
 }
 
 }  // namespace glycomb

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <limits>
 #include <new>
 
 #include "console/console.hpp"
@@ -55,18 +54,25 @@ std::string ReadDataLine(tDataFile& file) {
   while (Trim(result).empty()) {
     bool got_line = false;
     try {
-      got_line = file.File.ReadLine(line);
+      got_line = file.File.ReadLine(line, kMaxLineLength);
     } catch (const EFileError& error) {
       if (AskRetryAbort("Could not read from " + file.DisplayName + ": " + IoErrorText(error.Error))) {
         continue;
       }
-      return "";
+      // The question has said what went wrong; the reader fails as after a fatal error. Taking
+      // the abort for the end of the file would let a reader go on with part of its data.
+      throw EErrorStop();
     }
     if (!got_line) break;
-    if (file.LineNumber == std::numeric_limits<std::uint16_t>::max()) {
-      FatalError("The file " + file.DisplayName + " is longer than 65535 lines, line 65536");
+    if (file.LineNumber == kMaxLines) {
+      FatalError("The file " + file.DisplayName + " is longer than " + std::to_string(kMaxLines) +
+                 " lines, line " + std::to_string(kMaxLines + 1));
     }
     ++file.LineNumber;
+    if (line.size() > kMaxLineLength) {
+      FatalError("The line " + std::to_string(file.LineNumber) + " in " + file.DisplayName +
+                 " is longer than " + std::to_string(kMaxLineLength) + " characters");
+    }
     const std::size_t comment = line.find(';');
     result = comment == std::string::npos ? line : line.substr(0, comment);
   }

@@ -28,10 +28,16 @@ bool RewindDataFile(tDataFile& file);
 // Closes the file; a failure is only a warning: `close_prefix` + display name + ": " + error text.
 void CloseDataFile(tDataFile& file, const std::string& close_prefix = "Could not close ");
 
+// The most physical lines an input file may have, and the most characters a line may have
+// (comment included).
+inline constexpr std::uint16_t kMaxLines = 65535;
+inline constexpr std::size_t kMaxLineLength = 65535;
+
 // The next line that is not blank once its ";" comment is cut off, as read (only the comment is
 // removed); empty when no such line is left. Counts every physical line in LineNumber. A read
-// error asks Retry or Abort; Abort returns an empty text. A file longer than 65535 lines is a
-// fatal error.
+// error asks Retry or Abort; Abort ends the reading through EErrorStop, as a fatal error would. A
+// file longer than kMaxLines lines or a line longer than kMaxLineLength characters is a fatal
+// error.
 std::string ReadDataLine(tDataFile& file);
 
 // `text` without leading and trailing characters of code 32 or below.

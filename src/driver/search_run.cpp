@@ -111,17 +111,25 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
     run.BestStructures.SortByDeviation();
     best_carbons = BestStructureCarbons(run, run.BestStructures.Entry(0));
   }
-  if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
-                       run.Residues, carbon_count, best_carbons.get())) {
-    HaltRun();
+  const auto written =
+      WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
+                      run.Residues, carbon_count, best_carbons.get());
+  // A stop request has said that the run ends without a result.
+  if (!written && RunFlag.load()) {
+    std::cout << "\nThe calculation result was not written into " << run.Task.ResultFileName
+              << '\n'
+              << std::flush;
   }
-  std::cout << "\nThe calculation result was written into " << run.Task.ResultFileName << '\n'
-            << std::flush;
-  if (run.Task.Report != 0) {
-    WriteSearchReport(task_file,
-                      BuildSearchReport({run.Task, run.Residues, run.Topologies, run.Shifts},
-                                        run.BestStructures, carbon_count,
-                                        counts.StructuresChecked, elapsed));
+  if (written) {
+    std::cout << "\nThe calculation result was written into " << *written << '\n' << std::flush;
+  }
+  // The report keeps the search even when the result file could not be written.
+  if (run.Task.Report != 0 && RunFlag.load()) {
+    tSearchReport report =
+        BuildSearchReport({run.Task, run.Residues, run.Topologies, run.Shifts},
+                          run.BestStructures, carbon_count, counts.StructuresChecked, elapsed);
+    report.Task.ResultFile = written ? *written : "";
+    WriteSearchReport(task_file, std::move(report));
   }
   HaltRun();
 }

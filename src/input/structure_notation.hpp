@@ -28,7 +28,8 @@ void ParseStructureRecord(const std::string& record, const std::string& context,
 
 // The written form of `structure` in `text`: its topology's template with every node token
 // replaced by the text of the residue at that node; `shape` receives the template's shape. The
-// form of a structure without side chains reads back with ParseStructureRecord.
+// form of a structure without side chains whose residues are sugars or phosphates reads back with
+// ParseStructureRecord (alditols and non-sugars are written without their "c").
 void StructureToText(const tStructure& structure, const tTopologyTable& topologies,
                      const tTask& task, const tResidueTable& residues, std::string& shape,
                      std::string& text);

@@ -33,8 +33,9 @@ constexpr std::size_t kMinRestLength = 3;
 constexpr std::size_t kNameStart = 2;
 constexpr char kPhosphateToken[] = "P";
 
-// A spectrum value keeps at most this many significant digits: 10345 reads as 1034.
-constexpr std::size_t kShiftDigits = 4;
+// A spectrum value is read from its first four characters, whatever follows them: "10345"
+// reads as 1034 and "06201" as 0620. Four characters also bound the value to -999..9999.
+constexpr std::size_t kShiftCharacters = 4;
 
 // Option keywords, recognised without regard to case at the very start of a line.
 constexpr std::string_view kWideSpreadKeyword = "WIDESPREAD";
@@ -103,15 +104,13 @@ bool SplitSignedDigits(std::string_view& text, bool& negative) {
   return true;
 }
 
-// A spectrum value: an optional sign and digits, nothing else. Only the first kShiftDigits
-// significant digits count; leading zeros and the sign do not use up any of them.
+// A spectrum value: its first kShiftCharacters characters must be an optional sign and digits.
 std::optional<std::int32_t> ParseShift(std::string_view token) {
   bool negative = false;
+  token = token.substr(0, kShiftCharacters);
   if (!SplitSignedDigits(token, negative)) return std::nullopt;
-  const std::size_t significant = token.find_first_not_of('0');
-  if (significant == std::string_view::npos) return 0;
   std::int32_t value = 0;
-  for (char c : token.substr(significant, kShiftDigits)) value = value * 10 + (c - '0');
+  for (char c : token) value = value * 10 + (c - '0');
   return negative ? -value : value;
 }
 
@@ -310,18 +309,34 @@ class TaskReader {
     }
   }
 
+  // The number of carbons of the composition: one spectrum value each.
+  std::size_t ExpectedSignals() const {
+    std::size_t expected = 0;
+    for (std::size_t i = 1; i < task_.Residues.size(); ++i) {
+      const tNameRecord& record = At(residues_, task_.Residues[i].NameIndex);
+      expected = CheckedAdd<std::size_t>(expected, record.CarbonCount);
+    }
+    return expected;
+  }
+
   // Reads the spectrum lines; returns the first line after them (trimmed, blanks reduced), or an
-  // empty text when the file ends with the spectrum. Each line's values are kept apart as well,
-  // for the spin systems.
+  // empty text when the file ends with the spectrum. Every value is checked and counted, but only
+  // as many as the composition has carbons are kept, so that a file of millions of values costs
+  // no memory; CheckSignalCount refuses any other count. Where each line's values stand is kept
+  // as well, for the spin systems.
   std::string ReadSpectrum() {
     std::string line = ReadDataLine(file_);
     if (line.empty()) FatalError(File() + " contains no spectral data");
     line = ReduceBlanks(line);
+    const std::size_t expected = ExpectedSignals();
     do {
-      spectrum_lines_.push_back({file_.LineNumber, task_.Spectrum.size(), 0});
+      if (spectrum_values_ < expected) {
+        spectrum_lines_.push_back({file_.LineNumber, task_.Spectrum.size(), 0});
+      }
       for (const std::string& value : Words(line)) {
         const auto shift = ParseShift(value);
         if (!shift) FatalError("The input file " + File() + " is corrupted, line " + Line());
+        if (++spectrum_values_ > expected) continue;
         try {
           task_.Spectrum.push_back(*shift);
         } catch (const std::bad_alloc&) {
@@ -335,14 +350,10 @@ class TaskReader {
   }
 
   void CheckSignalCount() const {
-    std::size_t expected = 0;
-    for (std::size_t i = 1; i < task_.Residues.size(); ++i) {
-      const tNameRecord& record = At(residues_, task_.Residues[i].NameIndex);
-      expected = CheckedAdd<std::size_t>(expected, record.CarbonCount);
-    }
-    if (task_.Spectrum.size() != expected) {
+    const std::size_t expected = ExpectedSignals();
+    if (spectrum_values_ != expected) {
       FatalError("The file " + File() + " contains chemical shifts for " +
-                 std::to_string(task_.Spectrum.size()) +
+                 std::to_string(spectrum_values_) +
                  " signals, while according to NAMES.PS this monomeric composition should give " +
                  std::to_string(expected) + " signals");
     }
@@ -476,7 +487,8 @@ class TaskReader {
   const tResidueTable& residues_;
   tTask& task_;
   tDataFile& file_;
-  std::vector<tSpectrumLine> spectrum_lines_;
+  std::vector<tSpectrumLine> spectrum_lines_;  // of the kept values
+  std::size_t spectrum_values_ = 0;  // values read, kept or not
 };
 
 }  // namespace

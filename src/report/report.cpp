@@ -18,24 +18,19 @@ constexpr char kTaskExtension[] = ".TSK";
 constexpr char kStructureExtension[] = ".STR";
 
 // Writes `text` to `file_name` as it is (the report files keep the line ends their libraries
-// write), replacing the file. A failure is asked as Retry or Abort; retry writes the whole file
-// again, abort gives it up.
+// write), replacing the file safely. A failure is asked as Retry or Abort; retry writes the whole
+// file again, abort gives it up.
 bool WriteReportFile(const std::string& file_name, const std::string& text) {
   try {
     for (;;) {
-      OutputTextFile file;
-      std::optional<tIoError> error = file.Create(file_name);
-      std::string failure = "Could not open " + file_name + " for writing: ";
-      if (!error) {
-        error = file.Write(text);
-        failure = "Could not write to " + file_name + ": ";
-      }
-      if (!error) {
-        error = file.Close();
-        failure = "Could not close " + file_name + ": ";
-      }
+      const std::optional<tWriteError> error = ReplaceFile(file_name, text);
       if (!error) return true;
-      if (!AskRetryAbort(failure + IoErrorText(*error))) return false;
+      const std::string failure = error->Step == tWriteError::kOpen
+                                      ? "Could not open " + file_name + " for writing: "
+                                  : error->Step == tWriteError::kWrite
+                                      ? "Could not write to " + file_name + ": "
+                                      : "Could not close " + file_name + ": ";
+      if (!AskRetryAbort(failure + IoErrorText(error->Error))) return false;
     }
   } catch (const EErrorStop&) {
     return false;

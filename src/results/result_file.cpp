@@ -1,6 +1,9 @@
 #include "results/result_file.hpp"
 
+#include <sys/stat.h>
+
 #include <optional>
+#include <vector>
 
 #include "console/checked.hpp"
 #include "console/console.hpp"
@@ -13,52 +16,9 @@ namespace glycomb {
 namespace {
 
 constexpr int kSeparatorDashes = 30;
-
-// Writes lines, asking Retry or Abort on a write error; abort drops only that line.
-class tLineWriter {
- public:
-  tLineWriter(OutputTextFile& file, const std::string& file_name)
-      : file_(file), file_name_(file_name) {}
-
-  void Line(const std::string& text) {
-    for (;;) {
-      const auto error = file_.WriteLine(text);
-      if (!error) return;
-      if (!AskRetryAbort("Could not write to " + file_name_ + ": " + IoErrorText(*error))) return;
-    }
-  }
-
- private:
-  OutputTextFile& file_;
-  const std::string& file_name_;
-};
-
-// Opens the file as the user wants it; false when the user aborts or a stop request arrives.
-bool OpenResultFile(OutputTextFile& file, const std::string& file_name) {
-  for (;;) {
-    std::optional<tIoError> error;
-    bool appending = false;
-    if (FileExists(file_name)) {
-      const bool overwrite =
-          AskKey("The file " + file_name + " already exists. Overwrite or append (O/A)?",
-                 {kScanO}, {kScanA});
-      if (!RunFlag.load()) return false;
-      appending = !overwrite;
-      error = overwrite ? file.Create(file_name) : file.Append(file_name);
-    } else {
-      error = file.Create(file_name);
-    }
-    if (!error) {
-      if (appending) {
-        tLineWriter(file, file_name).Line("\r\n" + std::string(kSeparatorDashes, '-'));
-      }
-      return true;
-    }
-    if (!AskRetryAbort("Could not open " + file_name + " for writing: " + IoErrorText(*error))) {
-      return false;
-    }
-  }
-}
+// The most files that are tried beside the result file when the overwrite question cannot be
+// answered.
+constexpr int kMaxFileNumber = 999;
 
 // The entry line of the structure at 0-based `index` of the sorted table.
 std::string ResultEntryLine(std::size_t index, const std::string& structure_text,
@@ -109,7 +69,8 @@ std::string PadRight(std::string text, std::size_t width) {
 
 // The best structure carbon by carbon: its calculated shifts in the /CALC layout, and under each
 // residue the spin system it was matched to (with the offset added) and the difference.
-void WriteCarbonTable(tLineWriter& writer, const tResultRecord& entry, const tTask& task,
+template <class tLine>
+void WriteCarbonTable(const tLine& line, const tResultRecord& entry, const tTask& task,
                       const tResidueTable& residues, const tBestCarbons& carbons) {
   constexpr std::size_t kLabelWidth = 15;
   constexpr std::size_t kShiftWidth = 6;
@@ -118,21 +79,21 @@ void WriteCarbonTable(tLineWriter& writer, const tResultRecord& entry, const tTa
     return std::string(text.size() < kShiftWidth ? kShiftWidth - text.size() : 0, ' ') + text;
   };
   const tAssignmentTable table = BuildAssignmentTable(carbons.Model, carbons.Labels, residues);
-  writer.Line("");
-  writer.Line("The best structure carbon by carbon: calculated, measured (spin system, offset "
-              "added) and their difference:");
-  writer.Line("");
+  line("");
+  line("The best structure carbon by carbon: calculated, measured (spin system, offset "
+       "added) and their difference:");
+  line("");
   std::string header;
   for (const std::string& text : table.at(0)) header += text;
-  writer.Line(header);
+  line(header);
   for (std::size_t node = 0; node + 1 < table.size(); ++node) {
     std::string calculated;
     for (const std::string& text : table[node + 1]) calculated += text;
-    writer.Line(calculated);
-    const std::uint8_t line = At(entry.LineOfNode, node);
-    if (line == 0) continue;
-    const signal_array& measured = At(task.SpinLines, line - 1u);
-    std::string values = PadRight("   line " + std::to_string(line), kLabelWidth);
+    line(calculated);
+    const std::uint8_t matched = At(entry.LineOfNode, node);
+    if (matched == 0) continue;
+    const signal_array& measured = At(task.SpinLines, matched - 1u);
+    std::string values = PadRight("   line " + std::to_string(matched), kLabelWidth);
     std::string differences = PadRight("   difference", kLabelWidth);
     const std::size_t first = At(carbons.Model.CarbonOffsets, node);
     for (std::size_t k = 0; k < measured.size(); ++k) {
@@ -140,66 +101,132 @@ void WriteCarbonTable(tLineWriter& writer, const tResultRecord& entry, const tTa
       values += cell(reference);
       differences += cell(At(carbons.Model.CalculatedSpectrum, first + k) - reference);
     }
-    writer.Line(values);
-    writer.Line(differences);
+    line(values);
+    line(differences);
   }
 }
 
+// The report, every line ended by CR LF.
+std::string ReportText(const tBestStructures& best, const tTopologyTable& topologies,
+                       const tTask& task, const tResidueTable& residues,
+                       std::size_t carbon_count, const tBestCarbons* best_carbons) {
+  std::string report;
+  const auto line = [&report](const std::string& text) { report += text + "\r\n"; };
+  line("The monomeric composition and constraints are:");
+  line(task.CompositionText);
+  if (task.SpinSystems != 0) {
+    line("Scored residue by residue against " + std::to_string(task.SpinLines.size()) +
+         " spin systems (the spectrum lines, numbered in the order of the task)");
+  }
+  if (task.AutoCorrection != 0) {
+    line("Measured shifts referenced for each structure by the offset in " +
+         SignedTenths(-kMaxAutoOffset) + ".." + SignedTenths(kMaxAutoOffset) +
+         " ppm that fits it best");
+  }
+  line("");
+  const std::uint8_t count = best.BestCount();
+  line("Here " +
+       (count == 1 ? std::string("is 1 structure") : "are " + std::to_string(count) + " structures") +
+       " that match the spectrum the best:");
+  line("");
+  static constexpr const char* kSections[] = {"Linear:", "Widespread branched:",
+                                              "Rarely-ocurring branched:"};
+  for (std::uint8_t shape_class = kShapeLinear; shape_class <= kShapeRare; ++shape_class) {
+    line(kSections[shape_class]);
+    bool any = false;
+    for (std::size_t i = 0; i < count; ++i) {
+      const tResultRecord& entry = best.Entry(i);
+      if (At(topologies, entry.Structure.Topology).Shape != shape_class) continue;
+      std::string shape, text;
+      StructureToText(entry.Structure, topologies, task, residues, shape, text);
+      line(ResultEntryLine(i, text, shape, entry.Deviation, carbon_count) +
+           ScoringTail(entry, task, topologies));
+      any = true;
+    }
+    if (!any) line(shape_class == kShapeRare && task.WideSpread != 0 ? "skipped" : "absent");
+  }
+  if (best_carbons != nullptr && count > 0 && task.SpinSystems != 0) {
+    WriteCarbonTable(line, best.Entry(0), task, residues, *best_carbons);
+  }
+  return report;
+}
+
+// Whether a file of the name `path`, in any letter case, or a link of that name exists.
+bool NameTaken(const std::string& path) {
+  struct stat link;
+  return FileExists(FindFileNoCase(path)) || ::lstat(path.c_str(), &link) == 0;
+}
+
+// The first free name "<NAME>-<n><extension>" beside `file_name`.
+std::string FreeNameBeside(const std::string& file_name) {
+  const std::size_t slash = file_name.rfind('/');
+  std::size_t dot = file_name.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    dot = file_name.size();
+  }
+  for (int n = 1; n <= kMaxFileNumber; ++n) {
+    const std::string name =
+        file_name.substr(0, dot) + "-" + std::to_string(n) + file_name.substr(dot);
+    if (!NameTaken(name)) return name;
+  }
+  FatalError("Could not find a free name for the result beside " + file_name);
+}
+
+enum class tWriteMode { kReplace, kAppend };
+
 }  // namespace
 
-bool WriteResultFile(const std::string& file_name, tBestStructures& best,
-                     const tTopologyTable& topologies, const tTask& task,
-                     const tResidueTable& residues, std::size_t carbon_count,
-                     const tBestCarbons* best_carbons) {
+std::optional<std::string> WriteResultFile(const std::string& file_name, tBestStructures& best,
+                                           const tTopologyTable& topologies, const tTask& task,
+                                           const tResidueTable& residues,
+                                           std::size_t carbon_count,
+                                           const tBestCarbons* best_carbons) {
   try {
     best.SortByDeviation();
-    OutputTextFile file;
-    if (!OpenResultFile(file, file_name)) return false;
-    tLineWriter writer(file, file_name);
-    writer.Line("The monomeric composition and constraints are:");
-    writer.Line(task.CompositionText);
-    if (task.SpinSystems != 0) {
-      writer.Line("Scored residue by residue against " + std::to_string(task.SpinLines.size()) +
-                  " spin systems (the spectrum lines, numbered in the order of the task)");
-    }
-    if (task.AutoCorrection != 0) {
-      writer.Line("Measured shifts referenced for each structure by the offset in " +
-                  SignedTenths(-kMaxAutoOffset) + ".." + SignedTenths(kMaxAutoOffset) +
-                  " ppm that fits it best");
-    }
-    writer.Line("");
-    const std::uint8_t count = best.BestCount();
-    writer.Line("Here " +
-                (count == 1 ? std::string("is 1 structure")
-                            : "are " + std::to_string(count) + " structures") +
-                " that match the spectrum the best:");
-    writer.Line("");
-    static constexpr const char* kSections[] = {"Linear:", "Widespread branched:",
-                                                "Rarely-ocurring branched:"};
-    for (std::uint8_t shape_class = kShapeLinear; shape_class <= kShapeRare; ++shape_class) {
-      writer.Line(kSections[shape_class]);
-      bool any = false;
-      for (std::size_t i = 0; i < count; ++i) {
-        const tResultRecord& entry = best.Entry(i);
-        if (At(topologies, entry.Structure.Topology).Shape != shape_class) continue;
-        std::string shape, text;
-        StructureToText(entry.Structure, topologies, task, residues, shape, text);
-        writer.Line(ResultEntryLine(i, text, shape, entry.Deviation, carbon_count) +
-                    ScoringTail(entry, task, topologies));
-        any = true;
+    const std::string report =
+        ReportText(best, topologies, task, residues, carbon_count, best_carbons);
+    std::string target = file_name;
+    for (;;) {
+      tWriteMode mode = tWriteMode::kReplace;
+      if (FileExists(target)) {
+        const auto overwrite =
+            AskKeyIfAnswerable("The file " + target + " already exists. Overwrite or append (O/A)?",
+                               {kScanO}, {kScanA});
+        if (!RunFlag.load()) return std::nullopt;
+        if (overwrite) {
+          mode = *overwrite ? tWriteMode::kReplace : tWriteMode::kAppend;
+        } else {
+          const std::string beside = FreeNameBeside(target);
+          ShowWarning("The question could not be answered; " + target +
+                      " is left as it is and the result goes to " + beside);
+          target = beside;
+        }
       }
-      if (!any) writer.Line(shape_class == kShapeRare && task.WideSpread != 0 ? "skipped" : "absent");
-    }
-    if (best_carbons != nullptr && count > 0 && task.SpinSystems != 0) {
-      WriteCarbonTable(writer, best.Entry(0), task, residues, *best_carbons);
-    }
-    if (const auto error = file.Close()) {
-      FatalError("Could not close " + file_name + ": " + IoErrorText(*error));
+      // Writing again after a write error repeats the whole report: a replaced file keeps its old
+      // contents and an append is taken back until the report is complete.
+      for (;;) {
+        bool text_left = false;
+        const auto error =
+            mode == tWriteMode::kAppend
+                ? AppendToFile(target, "\r\n" + std::string(kSeparatorDashes, '-') + "\r\n" + report,
+                               text_left)
+                : ReplaceFile(target, report);
+        if (!error) return target;
+        if (text_left) ShowWarning("An incomplete report remains at the end of " + target);
+        const std::string reason = ": " + IoErrorText(error->Error);
+        if (error->Step == tWriteError::kClose) FatalError("Could not close " + target + reason);
+        if (error->Step == tWriteError::kOpen) {
+          if (!AskRetryAbort("Could not open " + target + " for writing" + reason)) {
+            return std::nullopt;
+          }
+          break;  // opening again asks the question again
+        }
+        if (!AskRetryAbort("Could not write to " + target + reason)) return std::nullopt;
+      }
     }
   } catch (const EErrorStop&) {
-    return false;
+    return std::nullopt;
   }
-  return true;
 }
 
 }  // namespace glycomb

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "databases/names_database.hpp"
@@ -21,15 +22,19 @@ struct tBestCarbons {
   tTask Labels;
 };
 
-// Sorts `best` by deviation and writes the report to `file_name` (CR LF line ends), asking
-// whether to overwrite or append when the file exists. `carbon_count` is the number of carbons of
-// the composition. With spin systems or the automatic offset each entry says how it was scored,
-// and `best_carbons` (when given) adds the best structure's carbon-by-carbon table. Returns false
-// when the user aborts opening, when a stop request answers the overwrite question, or when
-// closing fails (after its message).
-bool WriteResultFile(const std::string& file_name, tBestStructures& best,
-                     const tTopologyTable& topologies, const tTask& task,
-                     const tResidueTable& residues, std::size_t carbon_count,
-                     const tBestCarbons* best_carbons = nullptr);
+// Sorts `best` by deviation and writes the report to `file_name` (CR LF line ends). When the file
+// exists the user chooses to overwrite or append; when that question cannot be answered (end of
+// input) the report goes to a new file beside it instead, the first free one of "<NAME>-1.RES",
+// "<NAME>-2.RES", ... (kept as it is, the old file is never lost). `carbon_count` is the number
+// of carbons of the composition. With spin systems or the automatic offset each entry says how it
+// was scored, and `best_carbons` (when given) adds the best structure's carbon-by-carbon table.
+// Returns the name of the file written; nothing when the user aborted, a stop request answered
+// the overwrite question, or closing failed (after its message). A report that is not written
+// leaves no trace: the old file keeps its contents.
+std::optional<std::string> WriteResultFile(const std::string& file_name, tBestStructures& best,
+                                           const tTopologyTable& topologies, const tTask& task,
+                                           const tResidueTable& residues,
+                                           std::size_t carbon_count,
+                                           const tBestCarbons* best_carbons = nullptr);
 
 }  // namespace glycomb

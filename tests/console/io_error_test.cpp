@@ -35,6 +35,7 @@ TEST(IoErrorTextTest, SystemErrorsMapOntoTheTable) {
       {ENAMETOOLONG, "invalid file name"}, {EMFILE, "too many open files"},
       {EACCES, "access denied"},    {EROFS, "access denied"},
       {EIO, "device not ready"},    {ENOSPC, "insufficient disk space"},
+      {EFBIG, "insufficient disk space"},  // beyond the file size limit
       {EISDIR, "is a directory"},   // no table entry: the system's own message, lower case
   };
   for (const auto& c : cases) {

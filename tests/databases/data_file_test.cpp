@@ -60,21 +60,37 @@ TEST(ReadDataLineTest, ReadErrorAsksRetryOrAbort) {
   ASSERT_FALSE(file.File.Open(dir.Path()).has_value());  // a directory opens but cannot be read
   KeyInput keys("ra");
   CaptureStdout();
-  EXPECT_EQ(ReadDataLine(file), "");
+  // Abort fails the reading: the reader must not take it for the end of the file.
+  EXPECT_THROW(ReadDataLine(file), EErrorStop);
   EXPECT_EQ(GetCapturedStdout(),
             "\nCould not read from DIR.TSK: is a directory\nRetry or Abort?R\n"
             "\nCould not read from DIR.TSK: is a directory\nRetry or Abort?A\n");
 }
 
-TEST(ReadDataLineTest, Line65535IsReadAndLine65536Refused) {
-  TempDir dir;
-  dir.Write("long.txt", std::string(65534, '\n') + "x\ny");
-  tDataFile file;
-  ASSERT_TRUE(OpenDataFile(file, dir / "long.txt", "LONG.TXT"));
-  EXPECT_EQ(ReadDataLine(file), "x");
-  EXPECT_EQ(file.LineNumber, 65535);
-  EXPECT_EQ(testing::Captured([&] { EXPECT_THROW(ReadDataLine(file), EErrorStop); }),
-            testing::Fatal("The file LONG.TXT is longer than 65535 lines, line 65536"));
+TEST(ReadDataLineTest, LinesAndLineLengthAreBounded) {
+  const struct {
+    std::string content;
+    std::string last_line;
+    int last_number;
+    std::string message;
+  } cases[] = {
+      {std::string(65534, '\n') + "x\ny", "x", 65535,
+       "The file LONG.TXT is longer than 65535 lines, line 65536"},
+      {"a\n" + std::string(65535, 'b') + "\n" + std::string(10'000'000, 'c'),
+       std::string(65535, 'b'), 2, "The line 3 in LONG.TXT is longer than 65535 characters"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    dir.Write("long.txt", c.content);
+    tDataFile file;
+    ASSERT_TRUE(OpenDataFile(file, dir / "long.txt", "LONG.TXT"));
+    for (std::string next = ReadDataLine(file); next != c.last_line; next = ReadDataLine(file)) {
+      ASSERT_FALSE(next.empty());
+    }
+    EXPECT_EQ(file.LineNumber, c.last_number);
+    EXPECT_EQ(testing::Captured([&] { EXPECT_THROW(ReadDataLine(file), EErrorStop); }),
+              testing::Fatal(c.message));
+  }
 }
 
 }  // namespace

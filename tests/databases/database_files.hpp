@@ -91,11 +91,12 @@ class DatabaseDir {
     return task;
   }
 
-  // Runs `reader` on the task, with empty key input (a Retry/Abort question fails), and keeps
-  // what it printed in `output`.
+  // Runs `reader` on the task, with `keys` as key input (after them a Retry/Abort question
+  // fails), and keeps what it printed in `output`.
   template <class Reader>
-  bool Run(Reader reader, const tTask& task, tShiftTable& table, std::string& output) const {
-    KeyInput keys("");
+  bool Run(Reader reader, const tTask& task, tShiftTable& table, std::string& output,
+           const std::string& keys = "") const {
+    KeyInput input(keys);
     bool read = false;
     output = Captured([&] { read = reader(residues_, task, table); });
     return read;

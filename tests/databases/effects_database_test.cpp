@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "console/text_file.hpp"
 #include "databases/database_files.hpp"
 
 namespace glycomb {
@@ -294,6 +296,31 @@ TEST(EffectsDatabaseTest, FileThatCannotBeRewoundOrOpened) {
   EXPECT_FALSE(dir.Run(ReadEffectsDatabase, dir.Task({{"glc", kAnomericAlpha}}), table, output));
   EXPECT_EQ(output, "\nCould not open EFFECTS.PS for reading: file not found\nRetry or Abort?" +
                         Fatal("Console error, code 0"));
+}
+
+// A read error while the name block is searched, answered with Abort, fails the reading. Taken
+// for the end of the file it would leave the class data standing: a different prediction.
+TEST(EffectsDatabaseTest, AbortedReadFailsTheReading) {
+  DatabaseDir dir;
+  dir.Write("EFFECTS.PS", "#gal\n" + EffectLine("noa DaS3", ' ', 1, {1, 2, 3, 4, 5, 6}) +
+                              "\n#Gal\n" + kPhosphateBlock);
+  // The first read brings the whole file; the read after the rewind for the name block fails.
+  static int reads;
+  reads = 0;
+  const tFileSystemCalls saved = FileSystemCalls;
+  FileSystemCalls.Read = [](int fd, void* buffer, std::size_t count) -> ssize_t {
+    if (++reads != 2) return ::read(fd, buffer, count);
+    errno = EIO;
+    return -1;
+  };
+  tShiftTable table;
+  table.Create(1);
+  std::string output;
+  const bool read =
+      dir.Run(ReadEffectsDatabase, dir.Task({{"Gal", kAnomericAlpha}}), table, output, "a");
+  FileSystemCalls = saved;
+  EXPECT_FALSE(read);
+  EXPECT_EQ(output, "\nCould not read from EFFECTS.PS: device not ready\nRetry or Abort?A\n");
 }
 
 }  // namespace

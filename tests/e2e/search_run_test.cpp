@@ -2,9 +2,12 @@
 // and what happens to an existing or unwritable result file.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cctype>
 #include <filesystem>
+#include <numeric>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,7 @@ using testing::RunProgram;
 using testing::TempDir;
 
 const char kWrittenInto[] = "\nThe calculation result was written into TASK.RES\n";
+const char kNotWritten[] = "\nThe calculation result was not written into TASK.RES\n";
 
 // The elapsed time varies; its format does not: h:m:s.hundredths and 33 spaces. Replaces the
 // time by "T" when the format holds.
@@ -184,21 +188,15 @@ const char kOneResidueReport[] =
 const char kQuestion[] = "\nThe file TASK.RES already exists. Overwrite or append (O/A)?";
 
 // An existing result file is appended to or overwritten. A directory in its place cannot be
-// opened: retry asks the overwrite question again, abort ends the run without a result. Every line
-// that cannot be written is asked for: retry writes it again, abort drops it and the report goes
-// on with the next line.
+// opened: retry asks the overwrite question again, abort ends the run without a result. A report
+// that cannot be written is asked for: retry writes it again, abort ends the writing and the run
+// says that the result was not written.
 TEST_F(SearchRunTest, ExistingOrUnwritableResultFile) {
   const std::string old_report = "An older report\r\n", report = kOneResidueReport;
   const std::string not_opened =
       "\nCould not open TASK.RES for writing: is a directory\nRetry or Abort?";
   const std::string not_written =
       "\nCould not write to TASK.RES: insufficient disk space\nRetry or Abort?";
-  std::string lines_dropped = not_written + "R\n", all_dropped = "ora";
-  for (const char c : report) {
-    if (c != '\n') continue;
-    lines_dropped += not_written + "A\n";
-    all_dropped += "a";
-  }
   const struct {
     const char* existing;
     std::string keys, console, result_file;
@@ -207,9 +205,11 @@ TEST_F(SearchRunTest, ExistingOrUnwritableResultFile) {
        old_report + "\r\n" + std::string(30, '-') + "\r\n" + report},
       {"file", "qo", kQuestion + std::string("O\n") + kWrittenInto, report},  // q answers nothing
       {"directory", "oraa",
-       kQuestion + std::string("O\n") + not_opened + "R\n" + kQuestion + "A\n" + not_opened + "A\n",
+       kQuestion + std::string("O\n") + not_opened + "R\n" + kQuestion + "A\n" + not_opened +
+           "A\n" + kNotWritten,
        ""},
-      {"/dev/full", all_dropped, kQuestion + std::string("O\n") + lines_dropped + kWrittenInto, ""},
+      {"/dev/full", "ora",
+       kQuestion + std::string("O\n") + not_written + "R\n" + not_written + "A\n" + kNotWritten, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.existing);
@@ -231,6 +231,73 @@ TEST_F(SearchRunTest, ExistingOrUnwritableResultFile) {
       EXPECT_EQ(dir_.Read("TASK.RES"), c.result_file);
     }
   }
+}
+
+// A batch run cannot answer the overwrite question: the report goes to the first free name beside
+// the old file, which stays as it was.
+TEST_F(SearchRunTest, UnansweredOverwriteQuestionKeepsBothReports) {
+  dir_.Write("TASK.RES", "An older report\r\n");
+  dir_.Write("task-1.res", "Another report\r\n");
+  const auto result = Search(kOneResidueTask);
+  EXPECT_EQ(MaskElapsedTime(result.Output),
+            kBanner + SearchLines("1", Progress(1, "0.00"), "4") + kQuestion +
+                "\nWarning: The question could not be answered; TASK.RES is left as it is and the "
+                "result goes to TASK-2.RES\n"
+                "\nThe calculation result was written into TASK-2.RES\n" +
+                kPressAnyKey);
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(dir_.Read("TASK.RES"), "An older report\r\n");
+  EXPECT_EQ(dir_.Read("task-1.res"), "Another report\r\n");
+  EXPECT_EQ(dir_.Read("TASK-2.RES"), kOneResidueReport);
+}
+
+// A full disk while the report is written: the old report stays whole, and no temporary file is
+// left. The disk is a file size limit, or a small file system of its own where one can be
+// mounted without privileges (in a user namespace).
+TEST_F(SearchRunTest, FullDiskLeavesTheOldReportWhole) {
+  const std::string old_report = "An older report\r\n";
+  const std::string not_written =
+      "\nCould not write to TASK.RES: insufficient disk space\nRetry or Abort?";
+  const std::string listing = "EFFECTS.PS\nNAMES.PS\nTASK.RES\nTASK.TSK\nc13data\n";
+  dir_.Write("TASK.TSK", kOneResidueTask);
+  const auto expected = [&](char answer) {
+    return kBanner + SearchLines("1", Progress(1, "0.00"), "4") + kQuestion + answer + "\n" +
+           not_written + "R\n" + not_written + "A\n" + kNotWritten + kPressAnyKey;
+  };
+  for (const char* keys : {"ora", "ara"}) {
+    SCOPED_TRACE(keys);
+    dir_.Write("TASK.RES", old_report);
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const auto result = RunProgram(dir_.Path(), {"task"}, keys);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(MaskElapsedTime(result.Output), expected(static_cast<char>(std::toupper(keys[0]))));
+    EXPECT_EQ(dir_.Read("TASK.RES"), old_report);
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+      files.insert(entry.path().filename().string() + "\n");
+    }
+    EXPECT_EQ(std::accumulate(files.begin(), files.end(), std::string()), listing);
+  }
+
+  // The files are copied onto a file system of 64 KiB and what is left of it is filled; the
+  // file system goes away with the namespace, so the script shows what it holds afterwards.
+  std::filesystem::create_directory(dir_ / "small");
+  const std::string script =
+      "export LC_ALL=C; mount -t tmpfs -o size=64k tmpfs small || { echo NO-MOUNT; exit 0; }; "
+      "cp -R EFFECTS.PS NAMES.PS TASK.RES TASK.TSK c13data small/ && cd small && "
+      "{ head -c 1000000 /dev/zero >FILL 2>/dev/null; true; } && "
+      "\"$1\" \"$2\"; echo \"exit $?\"; rm FILL; echo ---; cat TASK.RES; echo ---; ls";
+  const auto result =
+      RunProgram(dir_.Path(), {"task"}, "ora", {"unshare", "-rm", "sh", "-c", script, "sh"});
+  if (result.Output.starts_with("NO-MOUNT") || result.Output.find(kBanner) == std::string::npos) {
+    GTEST_SKIP() << "no file system can be mounted here: " << result.Output;
+  }
+  EXPECT_EQ(MaskElapsedTime(result.Output),
+            expected('O') + "exit 0\n---\n" + old_report + "---\n" + listing);
 }
 
 TEST_F(SearchRunTest, StopRequestDuringTheOverwriteQuestionWritesNothing) {

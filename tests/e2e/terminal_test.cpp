@@ -1,7 +1,10 @@
 // The search on a terminal, as a user sees it: the progress line redrawn in place, one key
 // without Enter for a question, and Ctrl-C during a long search. The terminal turns each line
 // feed into CR LF.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -85,6 +88,42 @@ TEST(TerminalTest, CtrlCEndsALongSearchAfterTheCurrentSequence) {
   ASSERT_TRUE(session.EndsWithin(std::chrono::seconds(10)));
   EXPECT_EQ(session.ExitCode(), 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "TASK.RES"));
+}
+
+// A program that ends while a one-key question waits leaves the terminal as it found it. With its
+// output pipe closed under the question it goes on without questions, says so on standard error
+// and ends normally; a signal that ends it restores the terminal first.
+TEST(TerminalTest, TerminalIsRestoredOnEveryWayOut) {
+  for (const int signal_number : {SIGPIPE, SIGUSR1}) {
+    SCOPED_TRACE(signal_number);
+    TempDir dir;  // without NAMES.PS the first question is Retry or Abort
+    int output[2] = {-1, -1};
+    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);  // the program holds only the write end
+    if (signal_number == SIGPIPE) {
+      // One page of pipe, filled so that the banner fits and the prompt of the question blocks.
+      ASSERT_EQ(fcntl(output[1], F_SETPIPE_SZ, 4096), 4096);
+      const std::string filler(4096 - (sizeof testing::kBanner - 1) - 1, '.');
+      ASSERT_EQ(write(output[1], filler.data(), filler.size()),
+                static_cast<ssize_t>(filler.size()));
+    }
+    ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal, {},
+                           signal_number == SIGPIPE ? output[1] : -1);
+    close(output[1]);
+    for (int i = 0; i < 3000 && session.TerminalInLineMode(); ++i) usleep(10'000);
+    ASSERT_FALSE(session.TerminalInLineMode()) << "no question";
+    close(output[0]);  // the reader goes away
+    if (signal_number != SIGPIPE) session.Signal(signal_number);
+    ASSERT_TRUE(session.EndsWithin(std::chrono::seconds(10)));
+    EXPECT_TRUE(session.TerminalInLineMode());
+    if (signal_number == SIGPIPE) {
+      EXPECT_EQ(session.ExitCode(), 0);
+      EXPECT_EQ(session.Output(),
+                "glycomb: standard output cannot be written; the run goes on without asking "
+                "questions\r\n");
+    } else {
+      EXPECT_EQ(session.ExitCode(), -1);  // ended by the signal
+    }
+  }
 }
 
 }  // namespace

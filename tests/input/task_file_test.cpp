@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ class TaskFileTest : public ::testing::Test {
 
 TEST_F(TaskFileTest, FatalErrorsInOrder) {
   const std::string six = "\n1 2 3 4 5 6\n";
+  std::string thousand;
+  for (int i = 0; i < 100; ++i) thousand += "1 2 3 4 5 6 7 8 9 10\n";
   const struct {
     std::string text;
     std::string message;
@@ -72,10 +75,11 @@ TEST_F(TaskFileTest, FatalErrorsInOrder) {
       {"x3)aDGlc", "Wrong constraints for substitution positions, file {F}, line 1, residue 1 (Glc). Linear residues should be described as \"Nx)\""},
       {"aDGlc\n; no spectrum\n", "{F} contains no spectral data"},
       {"aDGlc\n1034 12a4", "The input file {F} is corrupted, line 2"},
-      {"aDGlc\n1 2 3\n4 5 1034x", "The input file {F} is corrupted, line 3"},
+      {"aDGlc\n1 2 3\n4 5 10x4", "The input file {F} is corrupted, line 3"},
       {"aDGlc\n1 2 3 + 5 6", "The input file {F} is corrupted, line 2"},
       {"aDGlc\n1 2 3 4 5", "The file {F} contains chemical shifts for 5 signals, while according to NAMES.PS this monomeric composition should give 6 signals"},
       {"aDGlc bDGal\n1 2 3 4 5 6 7 8 9 10 11", "The file {F} contains chemical shifts for 11 signals, while according to NAMES.PS this monomeric composition should give 12 signals"},
+      {"aDGlc\n" + thousand, "The file {F} contains chemical shifts for 1000 signals, while according to NAMES.PS this monomeric composition should give 6 signals"},
       {"aDGlc\n1 2 3\n-4 5 6", "The file {F} contains chemical shifts for 3 signals, while according to NAMES.PS this monomeric composition should give 6 signals"},
       {"aDDxy" + six + "LIMIT: 5\n; end", "There are not enough O-substitutable positions to hold all O-linked residues found, file {F}, line 4"},
       {"aDGlc cDAce\n1 2 3 4 5 6 7 8", "There are not enough N-substitutable positions to hold all N-linked residues found, file {F}, line 2"},
@@ -92,7 +96,7 @@ TEST_F(TaskFileTest, FatalErrorsInOrder) {
 
 TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
   ASSERT_TRUE(ReadText("; task\n  34)bDGlc   3x)aDGal\t?\?)?DGlcN xx)aLManp  P p ; comment\n"
-                   "1034 10345 103 -1034 +01034 00 2 3 4 5 6 7\n  8 9 10 11 12 13\n"
+                   "1034 1034 103 -103 +10 00 2 3 4 5 6 7\n  8 9 10 11 12 13\n"
                    "14 15 16 17 18 19\nCORRECTION: -5\ncorrection:+2\nWideSpread\nreport\nLimit:50"))
       << output_;
   EXPECT_EQ(output_, "");
@@ -106,14 +110,38 @@ TEST_F(TaskFileTest, ReadsCompositionSpectrumAndOptions) {
     EXPECT_EQ((std::vector<int>{r.NameIndex, r.Anomeric, r.Absolute, r.Subst1, r.Subst2}),
               expected[i]) << "residue " << i + 1;
   }
-  const signal_array spectrum = {-1037, -3, -1, 0,  1,  2,  3,   4,    5,    6,    7,   8,
-                                 9,     10, 11, 12, 13, 14, 15, 16, 100, 1031, 1031, 1031};
+  const signal_array spectrum = {-106, -3, -1, 0,  1,  2,  3,  4,  5,   6,    7,    7,
+                                 8,    9,  10, 11, 12, 13, 14, 15, 16, 100, 1031, 1031};
   EXPECT_EQ(task_.Spectrum, spectrum);
   EXPECT_EQ(task_.Correction, 2);
   EXPECT_EQ(task_.WideSpread, 1);
   EXPECT_EQ(task_.Limit, 50);
   EXPECT_EQ(task_.Report, 1);
   EXPECT_EQ(task_.ResultFileName, dir_ / "T.RES");
+}
+
+// A spectrum value is read from its first four characters, whatever they are; only a cut value
+// that is not a number is refused.
+TEST_F(TaskFileTest, SpectrumValuesAreTheirFirstFourCharacters) {
+  const struct {
+    const char* value;
+    std::optional<int> shift;  // empty: the file is corrupted
+  } cases[] = {
+      {"10507", 1050}, {"06201", 620}, {"1034.5", 1034}, {"-1034", -103},
+      {"1e3", {}},     {"+12", 12},    {"1034x", 1034},  {"103x", {}},
+      {"-", {}},       {"-000", 0},    {"99999999999999999999999", 9999},
+  };
+  for (const auto& c : cases) {
+    const bool read = ReadText(std::string("cDGro\n") + c.value + " 1 2\n");
+    EXPECT_EQ(read, c.shift.has_value()) << c.value;
+    if (c.shift) {
+      signal_array expected = {*c.shift, 1, 2};
+      SortSpectrum(expected);
+      EXPECT_EQ(task_.Spectrum, expected) << c.value;
+    } else {
+      EXPECT_EQ(output_, testing::Fatal("The input file {F} is corrupted, line 2")) << c.value;
+    }
+  }
 }
 
 TEST_F(TaskFileTest, BadOptionsWarnAndTheStatedValuesStand) {

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -15,17 +16,21 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void ExecInChild(const std::string& directory,
-                              const std::vector<std::string>& arguments) {
+                              const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& wrapper) {
   if (chdir(directory.c_str()) != 0) _exit(126);
   // The test runner may have blocked signals; the program must start with defaults.
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
+  signal(SIGPIPE, SIG_DFL);
   std::string program = GLYCOMB_BINARY;
-  std::vector<char*> argv = {program.data()};
+  std::vector<char*> argv;
+  for (const std::string& word : wrapper) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(program.data());
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  execv(argv[0], argv.data());
+  execvp(argv[0], argv.data());
   _exit(127);
 }
 
@@ -34,8 +39,8 @@ using Clock = std::chrono::steady_clock;
 std::string SourcePath() { return GLYCOMB_SOURCE_DIR; }
 
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                      const std::string& input) {
-  ProgramSession session(directory, arguments, ProgramSession::Mode::kPipe);
+                      const std::string& input, const std::vector<std::string>& wrapper) {
+  ProgramSession session(directory, arguments, ProgramSession::Mode::kPipe, wrapper);
   session.Send(input);
   session.CloseInput();
   const int exit_code = session.Wait();
@@ -43,7 +48,8 @@ tRunResult RunProgram(const std::string& directory, const std::vector<std::strin
 }
 
 ProgramSession::ProgramSession(const std::string& directory,
-                               const std::vector<std::string>& arguments, Mode mode) {
+                               const std::vector<std::string>& arguments, Mode mode,
+                               const std::vector<std::string>& wrapper, int output_fd) {
   signal(SIGPIPE, SIG_IGN);
   if (mode == Mode::kTerminal) {
     int master = -1, slave = -1;
@@ -57,8 +63,9 @@ ProgramSession::ProgramSession(const std::string& directory,
       setsid();
       ioctl(slave, TIOCSCTTY, 0);
       for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(slave, fd);
+      if (output_fd >= 0) dup2(output_fd, STDOUT_FILENO);
       if (slave > STDERR_FILENO) close(slave);
-      ExecInChild(directory, arguments);
+      ExecInChild(directory, arguments, wrapper);
     }
     close(slave);
     input_fd_ = output_fd_ = master;
@@ -73,7 +80,7 @@ ProgramSession::ProgramSession(const std::string& directory,
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(out_pipe[1], STDERR_FILENO);
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1]}) close(fd);
-    ExecInChild(directory, arguments);
+    ExecInChild(directory, arguments, wrapper);
   }
   close(in_pipe[0]);
   close(out_pipe[1]);
@@ -115,6 +122,12 @@ void ProgramSession::Send(const std::string& bytes) {
 }
 
 void ProgramSession::Signal(int signal_number) { kill(pid_, signal_number); }
+
+bool ProgramSession::TerminalInLineMode() const {
+  struct termios settings;
+  return tcgetattr(input_fd_, &settings) == 0 && (settings.c_lflag & ECHO) != 0 &&
+         (settings.c_lflag & ICANON) != 0;
+}
 
 void ProgramSession::CloseInput() {
   if (input_fd_ >= 0 && input_fd_ != output_fd_) {

@@ -27,15 +27,17 @@ struct tRunResult {
 };
 
 // Runs the program in `directory` with `arguments`, standard input fed from `input` (then closed).
+// A non-empty `wrapper` is a command that runs the program: wrapper..., program, arguments...
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                      const std::string& input = "");
+                      const std::string& input = "", const std::vector<std::string>& wrapper = {});
 
 // A running program whose standard input is a pipe kept open, or a pseudo-terminal.
 class ProgramSession {
  public:
   enum class Mode { kPipe, kTerminal };
+  // On a terminal, `output_fd` (when not -1) takes the program's standard output instead.
   ProgramSession(const std::string& directory, const std::vector<std::string>& arguments,
-                 Mode mode);
+                 Mode mode, const std::vector<std::string>& wrapper = {}, int output_fd = -1);
   ~ProgramSession();
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
@@ -55,6 +57,8 @@ class ProgramSession {
   // has not ended within `timeout`.
   int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(120));
   int ExitCode() const { return exit_code_; }
+  // Whether the terminal echoes and collects lines, as before any one-key question.
+  bool TerminalInLineMode() const;
   const std::string& Output() const { return output_; }
 
  private:
