@@ -6,7 +6,8 @@
 #   bench/run_benchmarks.sh [build directory] [runs]
 #
 # BEFORE=<search_benchmark of an earlier build> adds a column for it (its own output format:
-# "... candidates scored in T s ...").
+# "... candidates scored in T s ..."). SLOW_RUNS (default RUNS) is the number of runs of the
+# literal enumeration and of BEFORE; SKIP_SLOW lists tasks for which they are not run at all.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build}"
@@ -30,12 +31,14 @@ for task in ${TASKS:-SEARCH5 SEARCH6 SEARCH6Q SEARCH7 SPIN6}; do
   one="$(for _ in $(seq "$runs"); do "$bench" "$file" --threads 1 | seconds; done | median)"
   all="$(for _ in $(seq "$runs"); do "$bench" "$file" --threads "$cores" | seconds; done | median)"
   literal="-"
-  if [ -z "${SKIP_LITERAL:-}" ] || ! grep -qw "$task" <<<"$SKIP_LITERAL"; then
-    literal="$(for _ in $(seq "$runs"); do "$bench" "$file" --literal | seconds; done | median)"
-  fi
   before=""
-  if [ -n "${BEFORE:-}" ]; then
-    before="$(for _ in $(seq "$runs"); do "$BEFORE" "$file" | sed -n 's/.* scored in \([0-9.e+-]*\) s.*/\1/p'; done | median) |"
+  [ -n "${BEFORE:-}" ] && before="- |"
+  if ! grep -qw "$task" <<<"${SKIP_SLOW:-}"; then
+    slow="${SLOW_RUNS:-$runs}"
+    literal="$(for _ in $(seq "$slow"); do "$bench" "$file" --literal | seconds; done | median)"
+    if [ -n "${BEFORE:-}" ]; then
+      before="$(for _ in $(seq "$slow"); do "$BEFORE" "$file" | sed -n 's/.* scored in \([0-9.e+-]*\) s.*/\1/p'; done | median) s |"
+    fi
   fi
   printf '| %s | %s | %s%% | %s s | %s s | %s s |%s\n' "$task" "$checked" "$never" "$literal" "$one" "$all" "${before:+ $before}"
 done

@@ -98,6 +98,9 @@ tSearchCounts RunSearch(const tTask& task, const tResidueTable& residues,
     }
   };
   tSharedProgress progress(options.StartTime, options.SequenceEstimate);
+  tSequenceOutcomes outcomes;
+  tPeerThresholds peers(thread_count);
+  for (auto& peer : peers) peer.store(~std::uint64_t{0});  // no pass yet
   for (std::size_t w = 0; w < thread_count; ++w) {
     auto worker = std::make_unique<tWorker>();
     SizeSpectrumArrays(worker->Model, task, residues);
@@ -107,7 +110,8 @@ tSearchCounts RunSearch(const tTask& task, const tResidueTable& residues,
     worker->Local.Create(task.Limit, task.ResidueCount, name_of_entry);
     worker->Search = std::make_unique<tPrunedSearch>(task, residues, topologies, worker->Model,
                                                      *worker->Calculator, worker->Local,
-                                                     committed, progress, end_pass);
+                                                     committed, progress, end_pass, outcomes,
+                                                     peers, w);
     if (!options.Bounds) worker->Search->DisableBounds();
     workers.push_back(std::move(worker));
   }

@@ -53,7 +53,9 @@ tPrunedSearch::tPrunedSearch(const tTask& task, const tResidueTable& residues,
                              tSpectrumCalculator& calculator, tBestStructures& local,
                              const std::atomic<std::uint32_t>& committed,
                              tSearchProgress& progress,
-                             const std::atomic<std::size_t>& end_pass)
+                             const std::atomic<std::size_t>& end_pass,
+                             tSequenceOutcomes& outcomes, tPeerThresholds& peers,
+                             std::size_t self)
     : tStructureSearch(task, residues, topologies, model, calculator, local),
       calculator_(calculator),
       scorer_(calculator.Measured()),
@@ -61,6 +63,9 @@ tPrunedSearch::tPrunedSearch(const tTask& task, const tResidueTable& residues,
       committed_(committed),
       progress_(progress),
       end_pass_(end_pass),
+      outcomes_(outcomes),
+      peers_(peers),
+      self_(self),
       additive_(calculator.Measured()) {
   const std::size_t carbons = task.Spectrum.size();
   values_.assign(carbons, 0);
@@ -79,6 +84,7 @@ void tPrunedSearch::SearchPass(std::size_t pass, std::uint8_t topology, std::uin
   pass_ = pass;
   model_.WorkingStructure.Topology = topology;
   local_threshold_ = local_.Threshold();
+  Publish();
   try {
     SearchFromStartNode(start_node);
   } catch (const EPassEnded&) {
@@ -98,7 +104,20 @@ void tPrunedSearch::Stop() {
 }
 
 std::uint32_t tPrunedSearch::Threshold() const {
-  return std::min(local_threshold_, committed_.load(std::memory_order_relaxed));
+  std::uint32_t threshold = std::min(local_threshold_, committed_.load(std::memory_order_relaxed));
+  for (std::size_t peer = 0; peer < peers_.size(); ++peer) {
+    if (peer == self_) continue;
+    const std::uint64_t published = peers_[peer].load(std::memory_order_relaxed);
+    if ((published >> 32) < pass_) {
+      threshold = std::min(threshold, static_cast<std::uint32_t>(published));
+    }
+  }
+  return threshold;
+}
+
+void tPrunedSearch::Publish() {
+  peers_[self_].store((static_cast<std::uint64_t>(pass_) << 32) | local_threshold_,
+                      std::memory_order_relaxed);
 }
 
 // The choices of every node in the order the literal enumeration makes them.
@@ -256,7 +275,23 @@ void tPrunedSearch::ReportFirstFailure() {
   CheckFailed("range check error: no failing candidate found");
 }
 
-tPrunedSearch::tSequenceKey tPrunedSearch::SequenceKey() const {
+std::shared_ptr<const tSequenceOutcome> tSequenceOutcomes::Find(const tSequenceKey& key,
+                                                                std::size_t pass) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto known = known_.find(key);
+  if (known == known_.end() || known->second.first > pass) return nullptr;
+  return known->second.second;
+}
+
+void tSequenceOutcomes::Store(const tSequenceKey& key, std::size_t pass,
+                              std::shared_ptr<const tSequenceOutcome> outcome) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto& known = known_[key];
+  // An earlier pass's outcome serves more passes.
+  if (known.second == nullptr || pass < known.first) known = {pass, std::move(outcome)};
+}
+
+tSequenceKey tPrunedSearch::SequenceKey() const {
   tSequenceKey key{};
   key[0] = model_.WorkingStructure.Topology;
   for (std::size_t i = 0; i < n_; ++i) {
@@ -288,25 +323,27 @@ void tPrunedSearch::Replay(const tSequenceOutcome& outcome) {
     if (!local_.Holds(structure)) {
       local_.Keep(structure, outcome.Scores[r]);
       local_threshold_ = local_.Threshold();
+      Publish();
     }
   }
 }
 
 void tPrunedSearch::SearchSequence() {
   const tSequenceKey key = SequenceKey();
-  if (const auto known = outcomes_.find(key); known != outcomes_.end()) {
-    Replay(known->second);
+  if (const auto known = outcomes_.Find(key, pass_)) {
+    Replay(*known);
     return;
   }
   const std::int64_t unrecorded = result_->Unrecorded;
   const std::size_t records = result_->Scores.size();
   SearchNewSequence();
-  tSequenceOutcome& outcome = outcomes_[key];
-  outcome.Unrecorded = result_->Unrecorded - unrecorded;
-  outcome.Nodes.assign(result_->Nodes.begin() + static_cast<std::ptrdiff_t>(records * n_),
-                       result_->Nodes.end());
-  outcome.Scores.assign(result_->Scores.begin() + static_cast<std::ptrdiff_t>(records),
-                        result_->Scores.end());
+  auto outcome = std::make_shared<tSequenceOutcome>();
+  outcome->Unrecorded = result_->Unrecorded - unrecorded;
+  outcome->Nodes.assign(result_->Nodes.begin() + static_cast<std::ptrdiff_t>(records * n_),
+                        result_->Nodes.end());
+  outcome->Scores.assign(result_->Scores.begin() + static_cast<std::ptrdiff_t>(records),
+                         result_->Scores.end());
+  outcomes_.Store(key, pass_, std::move(outcome));
 }
 
 void tPrunedSearch::SearchNewSequence() {
@@ -690,8 +727,6 @@ std::uint32_t tPrunedSearch::SpinOffsetBound(std::size_t level) {
   return scorer_.CheapestAssignment(spin_costs_, residue_count_);
 }
 
-
-
 // Takes the blocks and carbon values that the choices up to `level` determine, and keeps the
 // determined values sorted.
 void tPrunedSearch::Determine(std::size_t level) {
@@ -749,10 +784,6 @@ void tPrunedSearch::Descend(std::size_t level) {
     Descend(level + 1);
   }
 }
-
-// Whether no candidate below the choices up to `level` can matter: a lower bound of their
-// deviations lies above the threshold. Keeps the bound of the determined values for the levels
-// below.
 
 // Every carbon is matched to one measured shift: the determined ones by their values, the others
 // by the ranges of values they can take. Widened so that no range lies inside another (which only
@@ -849,6 +880,9 @@ std::uint32_t tPrunedSearch::OffsetRangeBound(std::size_t level) {
   return sum;
 }
 
+// Whether no candidate below the choices up to `level` can matter: a lower bound of their
+// deviations lies above the threshold. Keeps the bound of the determined values for the levels
+// below.
 bool tPrunedSearch::Prune(std::size_t level) {
   ++visit_;
   const tMeasuredSpectrum& measured = scorer_.Measured();
@@ -948,6 +982,7 @@ void tPrunedSearch::Record(const tScore& score) {
   if (!local_.Holds(structure)) {
     local_.Keep(structure, score);
     local_threshold_ = local_.Threshold();
+    Publish();
   }
 }
 

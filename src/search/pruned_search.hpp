@@ -7,6 +7,8 @@
 #include <array>
 #include <atomic>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -46,6 +48,31 @@ struct tPassResult {
 std::int64_t MergePassResult(const tPassResult& result, tBestStructures& best,
                              tStructure& candidate);
 
+// What a sequence gave: sequences whose nodes hold entries of the same names, configurations and
+// constraints on the same topology give the same candidates in the same order, differing only in
+// which of two entries of one name stands where.
+using tSequenceKey = std::array<std::uint8_t, 1 + 5 * kMaxTopologyResidues>;
+struct tSequenceOutcome {
+  std::int64_t Unrecorded = 0;
+  std::vector<tStructureNode> Nodes;  // n per record
+  std::vector<tScore> Scores;
+};
+
+// The outcomes of the sequences searched so far, shared by the workers. An outcome found in a
+// pass serves that pass and every later one: what it skipped has a deviation above a threshold
+// of candidates before it, which only comes down as the search goes on. Thread-safe.
+class tSequenceOutcomes {
+ public:
+  // The outcome of `key` found in pass `pass` or before it, or none.
+  std::shared_ptr<const tSequenceOutcome> Find(const tSequenceKey& key, std::size_t pass);
+  void Store(const tSequenceKey& key, std::size_t pass,
+             std::shared_ptr<const tSequenceOutcome> outcome);
+
+ private:
+  std::mutex mutex_;
+  std::map<tSequenceKey, std::pair<std::size_t, std::shared_ptr<const tSequenceOutcome>>> known_;
+};
+
 // Shared by the workers of one search: how far the merged table's threshold has come, and the
 // progress line.
 class tSearchProgress {
@@ -56,15 +83,21 @@ class tSearchProgress {
   virtual bool SequenceDone() = 0;
 };
 
+// What each worker's table allows, for the others: the pass it searches (high 32 bits) and the
+// worst deviation of its table, which has seen only candidates of that pass and earlier ones.
+using tPeerThresholds = std::vector<std::atomic<std::uint64_t>>;
+
 // Searches passes one after another with its own working structure, block tables and table of
 // the best candidates it has seen. The committed threshold is the worst deviation of the merged
-// table after a prefix of passes that all come before the one searched.
+// table after a prefix of passes that all come before the one searched; a peer's threshold counts
+// while the peer searches an earlier pass.
 class tPrunedSearch : public tStructureSearch {
  public:
   tPrunedSearch(const tTask& task, const tResidueTable& residues, const tTopologyTable& topologies,
                 tStructureModel& model, tSpectrumCalculator& calculator, tBestStructures& local,
                 const std::atomic<std::uint32_t>& committed, tSearchProgress& progress,
-                const std::atomic<std::size_t>& end_pass);
+                const std::atomic<std::size_t>& end_pass, tSequenceOutcomes& outcomes,
+                tPeerThresholds& peers, std::size_t self);
 
   // Searches the pass of `start_node` on topology `topology`, number `pass` of the search, into
   // `result`. The pass ends early, after a sequence, when a stop request arrives or when an
@@ -90,19 +123,10 @@ class tPrunedSearch : public tStructureSearch {
     std::uint8_t Second = 0;  // Subst2, or Absolute
   };
 
-  // What a sequence gave: sequences whose nodes hold entries of the same names, configurations
-  // and constraints on the same topology give the same candidates in the same order, differing
-  // only in which of two entries of one name stands where.
-  using tSequenceKey = std::array<std::uint8_t, 1 + 5 * kMaxTopologyResidues>;
-  struct tSequenceOutcome {
-    std::int64_t Unrecorded = 0;
-    std::vector<tStructureNode> Nodes;  // n per record
-    std::vector<tScore> Scores;
-  };
   tSequenceKey SequenceKey() const;
   void Replay(const tSequenceOutcome& outcome);
   void SearchNewSequence();
-  std::map<tSequenceKey, tSequenceOutcome> outcomes_;
+  void Publish();
 
   void BuildOptions();
   bool BuildBlocks();
@@ -124,6 +148,9 @@ class tPrunedSearch : public tStructureSearch {
   const std::atomic<std::uint32_t>& committed_;
   tSearchProgress& progress_;
   const std::atomic<std::size_t>& end_pass_;  // the first pass that ends the run
+  tSequenceOutcomes& outcomes_;
+  tPeerThresholds& peers_;
+  std::size_t self_ = 0;
   std::size_t pass_ = 0;
   tPassResult* result_ = nullptr;
   bool bounds_ = true;
