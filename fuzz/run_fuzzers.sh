@@ -17,7 +17,7 @@ shipped_seeds() {
     names) echo "$source_dir/data/NAMES.PS" ;;
     effects) ;;  # short_effects below
     c13data) echo "$source_dir"/data/c13data/* ;;
-    task) echo "$source_dir/data/EXAMPLE.TSK" "$source_dir"/bench/*.TSK ;;
+    task) echo "$source_dir"/data/*.TSK "$source_dir"/bench/*.TSK ;;
     structure) echo "$source_dir"/data/*.STR ;;
   esac
 }
