@@ -1,5 +1,6 @@
 #include "console/control_handler.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -53,7 +54,13 @@ extern "C" void OnDeadlySignal(int signal_number) {
 
 int StopSignal(int index) { return At(kSignals, static_cast<std::size_t>(index)); }
 
-bool ConsoleCtrlHandler(int event) {
+namespace {
+
+// Whether stop reports are deferred, and the event of a kept stop request (-1: none).
+std::atomic<bool> defer_reports{false};
+std::atomic<int> deferred_event{-1};
+
+void WriteStopReport(int event) {
   const char* reason;
   switch (event) {
     case kCtrlCEvent:
@@ -66,8 +73,28 @@ bool ConsoleCtrlHandler(int event) {
   WriteAll("\nThe calculation is terminated ");
   WriteAll(reason);
   WriteAll("\n");
+}
+
+}  // namespace
+
+bool ConsoleCtrlHandler(int event) {
+  if (defer_reports.load()) {
+    deferred_event.store(event);
+    RunFlag.store(false);
+    // Deferral may have ended since it was looked at, after the last report was written.
+    if (!defer_reports.load()) ReportDeferredStop();
+    return true;
+  }
+  WriteStopReport(event);
   RunFlag.store(false);
   return true;
+}
+
+void DeferStopReports(bool on) { defer_reports.store(on); }
+
+void ReportDeferredStop() {
+  const int event = deferred_event.exchange(-1);
+  if (event >= 0) WriteStopReport(event);
 }
 
 int InstallConsoleCtrlHandler() {

@@ -15,6 +15,15 @@ inline constexpr int kShutdownEvent = 6;
 // terminated " and the reason) and clears RunFlag. Async-signal-safe. Returns true: handled.
 bool ConsoleCtrlHandler(int event);
 
+// While deferred, a stop request clears RunFlag and is kept instead of written, so that threads
+// printing progress lines under a lock of their own never see the report land inside a line; the
+// holder of that lock writes it with ReportDeferredStop. Turning deferral off does not write a
+// kept request: call ReportDeferredStop afterwards.
+void DeferStopReports(bool on);
+
+// Writes the report of a kept stop request, once. Async-signal-safe.
+void ReportDeferredStop();
+
 // Installs ConsoleCtrlHandler for the stop signals, without SA_RESTART so that a waiting read wakes
 // up. Also ignores SIGPIPE and SIGXFSZ, so that a closed output pipe or a file size limit is an
 // error the program reports, and makes the other signals that end the process restore the

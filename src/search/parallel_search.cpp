@@ -11,6 +11,7 @@
 
 #include "console/checked.hpp"
 #include "console/console.hpp"
+#include "console/control_handler.hpp"
 #include "console/formatting.hpp"
 #include "search/pruned_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
@@ -32,7 +33,11 @@ class tSharedProgress : public tSearchProgress {
   bool SequenceDone() override {
     std::lock_guard<std::mutex> lock(mutex_);
     // Another thread may be between sequences when a stop request arrives: it begins no other.
-    if (!RunFlag.load()) return false;
+    // The report of the request is written here, under the lock, between two progress lines.
+    if (!RunFlag.load()) {
+      ReportDeferredStop();
+      return false;
+    }
     const float fraction = static_cast<float>(count_) / static_cast<float>(estimate_);
     const double elapsed = Now() - start_time_;
     const double time_left = fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed;
@@ -171,7 +176,19 @@ tSearchCounts RunSearch(const tTask& task, const tResidueTable& residues,
     }
   };
   {
+    // With several threads a stop request is reported by the progress line's lock holder (or
+    // below, once every thread has ended), never in the middle of another thread's line.
+    struct tDeferral {
+      explicit tDeferral(bool on) : On(on) { DeferStopReports(On); }
+      ~tDeferral() {
+        if (!On) return;
+        DeferStopReports(false);
+        ReportDeferredStop();
+      }
+      bool On;
+    };
     std::vector<std::thread> threads;
+    const tDeferral deferral(workers.size() > 1);
     for (std::size_t w = 1; w < workers.size(); ++w) threads.emplace_back(work, std::ref(*workers[w]));
     work(*workers[0]);
     for (std::thread& thread : threads) thread.join();

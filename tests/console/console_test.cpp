@@ -59,5 +59,27 @@ TEST(ConsoleCtrlHandlerTest, ReasonsByEvent) {
   RunFlag.store(true);
 }
 
+// While deferred, a request only clears RunFlag; its report is written once, by whoever asks first,
+// also when deferral has ended meanwhile.
+TEST(ConsoleCtrlHandlerTest, DeferredReportIsWrittenOnceWhenAskedFor) {
+  const std::string report = "\nThe calculation is terminated due to system shutdown\n";
+  RunFlag.store(true);
+  DeferStopReports(true);
+  CaptureStdout();
+  EXPECT_TRUE(ConsoleCtrlHandler(kShutdownEvent));
+  EXPECT_EQ(GetCapturedStdout(), "");
+  EXPECT_FALSE(RunFlag.load());
+  DeferStopReports(false);
+  CaptureStdout();
+  ReportDeferredStop();
+  ReportDeferredStop();
+  EXPECT_EQ(GetCapturedStdout(), report);
+  CaptureStdout();
+  EXPECT_TRUE(ConsoleCtrlHandler(kShutdownEvent));
+  ReportDeferredStop();
+  EXPECT_EQ(GetCapturedStdout(), report) << "not deferred: written at once, and nothing kept";
+  RunFlag.store(true);
+}
+
 }  // namespace
 }  // namespace glycomb
