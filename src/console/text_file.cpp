@@ -165,17 +165,25 @@ tWriteError Failed(tWriteError::tStep step, int error_number) {
   return {step, IoErrorFromErrno(error_number)};
 }
 
+// Writes all of `text` to `fd`, syncs it when `sync` is set, and closes it, whatever failed.
+std::optional<tWriteError> WriteAndClose(int fd, const std::string& text, bool sync,
+                                         std::size_t& written) {
+  std::optional<tWriteError> failure;
+  if (const auto error = WriteAll(fd, text, written)) {
+    failure = tWriteError{tWriteError::kWrite, *error};
+  } else if (sync && ::fsync(fd) != 0) {
+    failure = Failed(tWriteError::kWrite, errno);
+  }
+  if (::close(fd) != 0 && !failure) failure = Failed(tWriteError::kClose, errno);
+  return failure;
+}
+
 // Writes `text` over the contents of `path` in place (devices, pipes, dangling links).
 std::optional<tWriteError> WriteInPlace(const std::string& path, const std::string& text) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return Failed(tWriteError::kOpen, errno);
   std::size_t written = 0;
-  if (const auto error = WriteAll(fd, text, written)) {
-    ::close(fd);
-    return tWriteError{tWriteError::kWrite, *error};
-  }
-  if (::close(fd) != 0) return Failed(tWriteError::kClose, errno);
-  return std::nullopt;
+  return WriteAndClose(fd, text, false, written);
 }
 
 // Creates a file of a new name beside `path` for writing; -1 (errno set) on failure.
@@ -227,13 +235,7 @@ std::optional<tWriteError> ReplaceFile(const std::string& path, const std::strin
   if (fd < 0) return Failed(tWriteError::kOpen, errno);
   if (exists) ::fchmod(fd, info.st_mode & 07777);
   std::size_t written = 0;
-  std::optional<tWriteError> failure;
-  if (const auto error = WriteAll(fd, text, written)) {
-    failure = tWriteError{tWriteError::kWrite, *error};
-  } else if (::fsync(fd) != 0) {
-    failure = Failed(tWriteError::kWrite, errno);
-  }
-  if (::close(fd) != 0 && !failure) failure = Failed(tWriteError::kClose, errno);
+  std::optional<tWriteError> failure = WriteAndClose(fd, text, true, written);
   if (!failure && FileSystemCalls.Rename(temporary.c_str(), target.c_str()) != 0) {
     failure = Failed(tWriteError::kWrite, errno);
   }
@@ -253,13 +255,7 @@ std::optional<tWriteError> AppendToFile(const std::string& path, const std::stri
   struct stat info;
   const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   std::size_t written = 0;
-  std::optional<tWriteError> failure;
-  if (const auto error = WriteAll(fd, text, written)) {
-    failure = tWriteError{tWriteError::kWrite, *error};
-  } else if (regular && ::fsync(fd) != 0) {
-    failure = Failed(tWriteError::kWrite, errno);
-  }
-  if (::close(fd) != 0 && !failure) failure = Failed(tWriteError::kClose, errno);
+  const std::optional<tWriteError> failure = WriteAndClose(fd, text, regular, written);
   if (failure && written > 0) {
     text_left = !regular || ::truncate(path.c_str(), info.st_size) != 0;
   }

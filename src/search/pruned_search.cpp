@@ -21,6 +21,13 @@ void SortFew(std::int32_t* values, std::size_t count) {
   }
 }
 
+// How far `value` lies outside [low, high].
+inline std::uint32_t DistanceOutside(std::int32_t value, std::int32_t low, std::int32_t high) {
+  return value < low ? static_cast<std::uint32_t>(low - value)
+         : value > high ? static_cast<std::uint32_t>(value - high)
+                        : 0u;
+}
+
 }  // namespace
 
 void tPassResult::Clear() {
@@ -844,11 +851,7 @@ std::uint32_t tPrunedSearch::RangeBound(std::size_t level) {
   std::int32_t* highs = lows + m;
   MergeItems(level, lows, highs);
   std::uint32_t sum = 0;
-  for (std::size_t k = 0; k < m; ++k) {
-    sum += y[k] < lows[k] ? static_cast<std::uint32_t>(lows[k] - y[k])
-           : y[k] > highs[k] ? static_cast<std::uint32_t>(y[k] - highs[k])
-                             : 0u;
-  }
+  for (std::size_t k = 0; k < m; ++k) sum += DistanceOutside(y[k], lows[k], highs[k]);
   return sum;
 }
 
@@ -872,11 +875,7 @@ std::uint32_t tPrunedSearch::OffsetRangeBound(std::size_t level) {
   std::nth_element(median, median + (m - 1), median + 2 * m);
   const std::int32_t offset = std::clamp(median[m - 1], -kMaxAutoOffset, kMaxAutoOffset);
   std::uint32_t sum = 0;
-  for (std::size_t k = 0; k < m; ++k) {
-    sum += offset < lows[k] ? static_cast<std::uint32_t>(lows[k] - offset)
-           : offset > highs[k] ? static_cast<std::uint32_t>(offset - highs[k])
-                               : 0u;
-  }
+  for (std::size_t k = 0; k < m; ++k) sum += DistanceOutside(offset, lows[k], highs[k]);
   return sum;
 }
 
