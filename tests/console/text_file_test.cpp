@@ -44,19 +44,6 @@ TEST(InputTextFileTest, LineEndsOfEveryKind) {
   }
 }
 
-// Of a line longer than the limit only one character more is read; the rest stays unread.
-TEST(InputTextFileTest, LongLineIsReadOnlyUpToItsLimit) {
-  TempDir dir;
-  dir.Write("f.txt", "abcdefgh\nxy");
-  InputTextFile file;
-  ASSERT_FALSE(file.Open(dir / "f.txt").has_value());
-  std::string line;
-  ASSERT_TRUE(file.ReadLine(line, 4));
-  EXPECT_EQ(line, "abcde");
-  ASSERT_TRUE(file.ReadLine(line, 4));
-  EXPECT_EQ(line, "fgh");
-}
-
 // A process killed between writing the new file and renaming it leaves the old file whole; the
 // complete new text waits beside it.
 TEST(ReplaceFileTest, KillBeforeTheRenameLeavesTheOldFile) {
