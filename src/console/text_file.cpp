@@ -216,6 +216,16 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
+std::string WriteErrorText(const tWriteError& error, const std::string& file_name) {
+  const std::string reason = ": " + IoErrorText(error.Error);
+  switch (error.Step) {
+    case tWriteError::kOpen: return "Could not open " + file_name + " for writing" + reason;
+    case tWriteError::kWrite: return "Could not write to " + file_name + reason;
+    case tWriteError::kClose: break;
+  }
+  return "Could not close " + file_name + reason;
+}
+
 std::optional<tWriteError> ReplaceFile(const std::string& path, const std::string& text) {
   struct stat info;
   const bool exists = ::stat(path.c_str(), &info) == 0;

@@ -68,6 +68,10 @@ struct tWriteError {
   tIoError Error;
 };
 
+// The message of a write failure at `file_name`: "Could not open F for writing: ...", "Could not
+// write to F: ..." or "Could not close F: ...".
+std::string WriteErrorText(const tWriteError& error, const std::string& file_name);
+
 // Writes `text` as the whole new contents of `path`. A regular file, or a name not taken yet, is
 // written through a temporary file beside it ("<path>.XXXXXX", six capital letters or digits)
 // that is synced, closed and only then renamed to `path`, so that `path` holds its old contents

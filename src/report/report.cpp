@@ -25,12 +25,7 @@ bool WriteReportFile(const std::string& file_name, const std::string& text) {
     for (;;) {
       const std::optional<tWriteError> error = ReplaceFile(file_name, text);
       if (!error) return true;
-      const std::string failure = error->Step == tWriteError::kOpen
-                                      ? "Could not open " + file_name + " for writing: "
-                                  : error->Step == tWriteError::kWrite
-                                      ? "Could not write to " + file_name + ": "
-                                      : "Could not close " + file_name + ": ";
-      if (!AskRetryAbort(failure + IoErrorText(error->Error))) return false;
+      if (!AskRetryAbort(WriteErrorText(*error, file_name))) return false;
     }
   } catch (const EErrorStop&) {
     return false;

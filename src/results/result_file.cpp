@@ -213,15 +213,10 @@ std::optional<std::string> WriteResultFile(const std::string& file_name, tBestSt
                 : ReplaceFile(target, report);
         if (!error) return target;
         if (text_left) ShowWarning("An incomplete report remains at the end of " + target);
-        const std::string reason = ": " + IoErrorText(error->Error);
-        if (error->Step == tWriteError::kClose) FatalError("Could not close " + target + reason);
-        if (error->Step == tWriteError::kOpen) {
-          if (!AskRetryAbort("Could not open " + target + " for writing" + reason)) {
-            return std::nullopt;
-          }
-          break;  // opening again asks the question again
-        }
-        if (!AskRetryAbort("Could not write to " + target + reason)) return std::nullopt;
+        const std::string message = WriteErrorText(*error, target);
+        if (error->Step == tWriteError::kClose) FatalError(message);
+        if (!AskRetryAbort(message)) return std::nullopt;
+        if (error->Step == tWriteError::kOpen) break;  // opening again asks the question again
       }
     }
   } catch (const EErrorStop&) {
