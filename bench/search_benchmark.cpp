@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
   tRun run;
   if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task_name, run.Residues, run.Task) ||
       !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies) ||
-      !ReadShiftDatabase(run.Residues, run.Task, run.Shifts) ||
-      !ReadEffectsDatabase(run.Residues, run.Task, run.Shifts)) {
+      !ReadShiftDatabase(run.Residues, run.Task.Residues, run.Shifts) ||
+      !ReadEffectsDatabase(run.Residues, run.Task.Residues, run.Shifts)) {
     std::cerr << "loading failed\n";
     return 1;
   }

@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     task.Residues[i].Anomeric = kAnomericUnknown;
   }
   const bool loaded =
-      ReadShiftDatabase(residues, task, table) && ReadEffectsDatabase(residues, task, table);
+      ReadShiftDatabase(residues, task.Residues, table) && ReadEffectsDatabase(residues, task.Residues, table);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::filesystem::current_path("/");

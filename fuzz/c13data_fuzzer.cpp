@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::WriteInput("c13data/A-GLC.DAT", data, size);
   tShiftTable table;
   fuzz::InFuzzDirectory here;
-  ReadShiftDatabase(fuzz::ShippedResidues(), task, table);
+  ReadShiftDatabase(fuzz::ShippedResidues(), task.Residues, table);
   return 0;
 }

@@ -39,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tShiftTable table;
   table.Create(task.ResidueCount);
   fuzz::InFuzzDirectory here;
-  ReadEffectsDatabase(fuzz::ShippedResidues(), task, table);
+  ReadEffectsDatabase(fuzz::ShippedResidues(), task.Residues, table);
   return 0;
 }

@@ -366,13 +366,14 @@ std::string EffectCode(std::uint8_t type, std::uint8_t c1_peculiarity, std::uint
   return code;
 }
 
-bool ReadEffectsDatabase(const tResidueTable& residues, const tTask& task, tShiftTable& table) {
+bool ReadEffectsDatabase(const tResidueTable& residues, const tComposition& composition,
+                       tShiftTable& table) {
   tDataFile file;
   try {
     // The open question can end in a fatal console error too.
     if (!OpenDataFile(file, kFileName, kFileName)) return false;
-    for (unsigned i = 1; i <= task.ResidueCount; ++i) {
-      const tTaskResidue& residue = At(task.Residues, i);
+    for (unsigned i = 1; i < composition.size(); ++i) {
+      const tTaskResidue& residue = composition[i];
       const tNameRecord& record = At(residues, residue.NameIndex);
       for (unsigned form = 0; form < 2; ++form) {
         if (!ShiftFormSelected(residue, record, form)) continue;

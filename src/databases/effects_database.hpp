@@ -8,7 +8,7 @@
 
 #include "databases/names_database.hpp"
 #include "databases/shift_table.hpp"
-#include "input/task.hpp"
+#include "databases/composition.hpp"
 
 namespace glycomb {
 
@@ -24,6 +24,7 @@ std::string EffectCode(std::uint8_t type, std::uint8_t c1_peculiarity, std::uint
 // every entry and form of `table` that ReadShiftDatabase read. For each of them the class block is
 // read first, then the amino block (residues with an amino group at C2) and the name block, each
 // refining the cells it mentions. On failure the message has been printed and the result is false.
-bool ReadEffectsDatabase(const tResidueTable& residues, const tTask& task, tShiftTable& table);
+bool ReadEffectsDatabase(const tResidueTable& residues, const tComposition& composition,
+                       tShiftTable& table);
 
 }  // namespace glycomb

@@ -261,15 +261,16 @@ std::string ShiftFileName(const tNameRecord& record, unsigned form) {
   return kDirectory + name;
 }
 
-bool ReadShiftDatabase(const tResidueTable& residues, const tTask& task, tShiftTable& table) {
+bool ReadShiftDatabase(const tResidueTable& residues, const tComposition& composition,
+                       tShiftTable& table) {
   try {
     try {
-      table.Create(task.ResidueCount);
+      table.Create(ResidueCountOf(composition));
     } catch (const std::bad_alloc&) {
       FatalError("Insufficient memory allocating C13 shifts dataspace");
     }
-    for (unsigned i = 1; i <= task.ResidueCount; ++i) {
-      const tTaskResidue& residue = At(task.Residues, i);
+    for (unsigned i = 1; i < composition.size(); ++i) {
+      const tTaskResidue& residue = composition[i];
       const tNameRecord& record = At(residues, residue.NameIndex);
       for (unsigned form = 0; form < 2; ++form) {
         tShiftEntry& entry = table.Entry(i, form);

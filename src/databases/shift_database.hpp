@@ -6,7 +6,7 @@
 
 #include "databases/names_database.hpp"
 #include "databases/shift_table.hpp"
-#include "input/task.hpp"
+#include "databases/composition.hpp"
 
 namespace glycomb {
 
@@ -22,6 +22,7 @@ std::string ShiftFileName(const tNameRecord& record, unsigned form);
 // Creates `table` for the composition of `task` and reads the files of every selected entry and
 // form from the current directory. On failure the message has been printed and the result is
 // false.
-bool ReadShiftDatabase(const tResidueTable& residues, const tTask& task, tShiftTable& table);
+bool ReadShiftDatabase(const tResidueTable& residues, const tComposition& composition,
+                       tShiftTable& table);
 
 }  // namespace glycomb

@@ -11,9 +11,25 @@
 
 #include "console/checked.hpp"
 #include "databases/descriptor.hpp"
-#include "spectrum/structure_model.hpp"
 
 namespace glycomb {
+
+// The largest number of carbons of one residue.
+inline constexpr int kMaxCarbons = 9;
+
+// A shift set of the databases: the effect on C1 of the substituent it describes and one value per
+// carbon of the residue, C1 first (only the residue's CarbonCount values are meaningful).
+struct realdata1e {
+  std::uint8_t C1Effect = 0;
+  std::array<std::int32_t, kMaxCarbons> Shifts{};
+};
+
+// A shift set of a residue with two substituents: C1 effect on the first substituent in the low
+// byte, on the second in the high byte.
+struct realdata2e {
+  std::uint16_t C1Effects = 0;
+  std::array<std::int32_t, kMaxCarbons> Shifts{};
+};
 
 // One residue form of the composition. The data sets live in pools owned by the entry; the grids
 // hold indices into them (-1 = empty). One-substituent and effect grids are dense (576 cells per

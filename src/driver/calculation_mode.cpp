@@ -13,8 +13,8 @@
 namespace glycomb {
 
 std::uint16_t LoadReferenceData(tRun& run) {
-  if (!ReadShiftDatabase(run.Residues, run.Task, run.Shifts)) HaltRun();
-  if (!ReadEffectsDatabase(run.Residues, run.Task, run.Shifts)) HaltRun();
+  if (!ReadShiftDatabase(run.Residues, run.Task.Residues, run.Shifts)) HaltRun();
+  if (!ReadEffectsDatabase(run.Residues, run.Task.Residues, run.Shifts)) HaltRun();
   return SizeSpectrumArrays(run.Model, run.Task, run.Residues);
 }
 

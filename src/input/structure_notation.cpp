@@ -19,7 +19,6 @@ namespace {
 constexpr char kStructureExtension[] = ".STR";
 // Option line after the record, recognised without regard to case at the very start of a line.
 constexpr std::string_view kReportKeyword = "REPORT";
-constexpr std::size_t kMaxResidues = 9;
 constexpr std::size_t kMaxTokenLength = 10;
 constexpr char kPhosphateToken[] = "P";
 

@@ -6,7 +6,7 @@
 
 #include "databases/names_database.hpp"
 #include "input/task.hpp"
-#include "spectrum/structure_model.hpp"
+#include "topology/structure.hpp"
 #include "topology/topology_catalogue.hpp"
 
 namespace glycomb {

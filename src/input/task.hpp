@@ -6,38 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "databases/composition.hpp"
+
 namespace glycomb {
-
-// Anomeric configuration codes of a composition entry.
-inline constexpr std::uint8_t kAnomericAlpha = 0;
-inline constexpr std::uint8_t kAnomericBeta = 1;
-inline constexpr std::uint8_t kAnomericNone = 2;
-inline constexpr std::uint8_t kAnomericUnknown = 3;
-
-// Absolute configuration codes of a composition entry.
-inline constexpr std::uint8_t kAbsoluteD = 0;
-inline constexpr std::uint8_t kAbsoluteL = 1;
-inline constexpr std::uint8_t kAbsoluteUnknown = 2;
-
-// Substitution constraint codes besides the positions 2..9.
-inline constexpr std::uint8_t kNoSubstituent = 0;
-inline constexpr std::uint8_t kAnyPosition = 255;
-
-// Experimental or calculated spectrum: shifts in tenths of a ppm.
-using signal_array = std::vector<std::int32_t>;
-
-// One composition entry.
-struct tTaskResidue {
-  std::uint8_t NameIndex = 0;                 // index in the residue table; 0 = phosphate
-  std::uint8_t Anomeric = kAnomericUnknown;
-  std::uint8_t Absolute = kAbsoluteUnknown;
-  std::uint8_t Subst1 = kAnyPosition;         // constraint on the first substitution position
-  std::uint8_t Subst2 = kAnyPosition;         // constraint on the second substitution position
-};
 
 struct tTask {
   std::uint8_t ResidueCount = 0;              // n, 1..9
-  std::vector<tTaskResidue> Residues;         // n + 1 entries; entry 0 unused
+  tComposition Residues;                      // n + 1 entries; entry 0 unused
   signal_array Spectrum;                      // corrected and sorted ascending
   std::uint8_t WideSpread = 0;
   std::uint8_t SpinSystems = 0;               // SPINSYSTEMS: every spectrum line is one residue

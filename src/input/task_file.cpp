@@ -16,13 +16,13 @@
 #include "console/console.hpp"
 #include "databases/data_file.hpp"
 #include "input/file_names.hpp"
+#include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
 namespace {
 
 constexpr char kTaskExtension[] = ".TSK";
 constexpr char kResultExtension[] = ".RES";
-constexpr std::size_t kMaxResidues = 9;
 
 // Composition token: [c1 c2 ")"] A B Name. The constraint prefix is exactly three characters,
 // the bracket being the third; after it come the anomeric letter, the absolute letter and the

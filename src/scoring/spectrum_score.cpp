@@ -75,7 +75,7 @@ tMeasuredSpectrum::tMeasuredSpectrum(const tTask& task)
       auto_offset_(task.AutoCorrection != 0),
       sorted_(task.Spectrum) {
   if (!spin_systems_) return;
-  if (task.SpinLines.size() > kMaxScoredResidues) CheckFailed("range check error: spin systems");
+  if (task.SpinLines.size() > kMaxResidues) CheckFailed("range check error: spin systems");
   line_count_ = task.SpinLines.size();
   for (std::size_t s = 0; s < line_count_; ++s) {
     line_start_[s] = Narrow<std::uint16_t>(values_.size());

@@ -10,11 +10,9 @@
 #include <vector>
 
 #include "input/task.hpp"
+#include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
-
-// The largest number of residues, and so of spin systems.
-inline constexpr std::size_t kMaxScoredResidues = 9;
 
 // The most carbons of one residue.
 inline constexpr std::size_t kMaxCarbonsPerLine = 9;
@@ -30,7 +28,7 @@ inline constexpr std::int32_t kMaxAutoOffset = 50;
 struct tScore {
   std::uint32_t Sum = 0;
   std::int32_t Offset = 0;
-  std::array<std::uint8_t, kMaxScoredResidues> LineOfNode{};
+  std::array<std::uint8_t, kMaxResidues> LineOfNode{};
 };
 
 // The measured spectrum as the scores read it, in plain arrays.
@@ -53,8 +51,8 @@ class tMeasuredSpectrum {
   std::vector<std::int32_t> sorted_;
   std::vector<std::int32_t> values_;  // the spin systems one after another
   std::size_t line_count_ = 0;
-  std::array<std::uint16_t, kMaxScoredResidues> line_start_{};
-  std::array<std::uint8_t, kMaxScoredResidues> line_length_{};
+  std::array<std::uint16_t, kMaxResidues> line_start_{};
+  std::array<std::uint8_t, kMaxResidues> line_length_{};
 };
 
 // The residues of a calculated spectrum: for each, where its carbons start and how many it has.
@@ -108,7 +106,7 @@ class tAdditiveBound {
 
 // The cost of each residue (row) against each spin system (column); kNoLineMatch where their
 // lengths differ.
-using tCostMatrix = std::array<std::array<std::uint32_t, kMaxScoredResidues>, kMaxScoredResidues>;
+using tCostMatrix = std::array<std::array<std::uint32_t, kMaxResidues>, kMaxResidues>;
 inline constexpr std::uint32_t kNoLineMatch = std::numeric_limits<std::uint32_t>::max() / 4;
 
 // Scores structures against one measured spectrum. Allocates nothing per structure; not shared

@@ -15,7 +15,7 @@ struct tResultRecord {
   tStructure Structure;
   std::uint32_t Deviation = 0;
   std::int32_t Offset = 0;
-  std::array<std::uint8_t, kMaxScoredResidues> LineOfNode{};
+  std::array<std::uint8_t, kMaxResidues> LineOfNode{};
 };
 
 // Whether a and b are the same structure: same topology and, at every node, residues of the same

@@ -239,7 +239,7 @@ void tPrunedSearch::ReportFirstFailure() {
   const auto can_fail = [&](std::size_t fixed) {
     // Whether some node has a failing block that agrees with the first `fixed` choices.
     for (std::size_t i = 0; i < n_; ++i) {
-      const std::array<std::uint8_t, 2 * kMaxTopologyResidues> saved = choice_;
+      const std::array<std::uint8_t, 2 * kMaxResidues> saved = choice_;
       const std::vector<std::int32_t>& failed = block_failure_[i];
       bool found = false;
       // Enumerate the blocks of node i and compare the choices they encode with the fixed ones.
@@ -433,7 +433,7 @@ void tPrunedSearch::SearchNewSequence() {
 void tPrunedSearch::PrepareBounds() {
   const tTopology& topology = topologies_[model_.WorkingStructure.Topology];
   const tMeasuredSpectrum& measured = scorer_.Measured();
-  std::array<std::array<std::int64_t, 2>, kMaxTopologyResidues> dependent{};
+  std::array<std::array<std::int64_t, 2>, kMaxResidues> dependent{};
   std::vector<tRange>& ranges = ranges_;
   ranges.resize(values_.size());
   for (std::size_t i = 0; i < n_; ++i) {
@@ -639,7 +639,7 @@ const tPrunedSearch::tOwnStats& tPrunedSearch::OpenStats(std::size_t node, std::
         stats.Ranges[q].Low = std::min(stats.Ranges[q].Low, block.Ranges[q].Low);
         stats.Ranges[q].High = std::max(stats.Ranges[q].High, block.Ranges[q].High);
       }
-      for (std::size_t s = 0; s < kMaxScoredResidues; ++s) {
+      for (std::size_t s = 0; s < kMaxResidues; ++s) {
         stats.Spin[s] = std::min(stats.Spin[s], block.Spin[s]);
         stats.SpinOffset[s] = std::min(stats.SpinOffset[s], block.SpinOffset[s]);
       }

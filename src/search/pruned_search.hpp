@@ -51,7 +51,7 @@ std::int64_t MergePassResult(const tPassResult& result, tBestStructures& best,
 // What a sequence gave: sequences whose nodes hold entries of the same names, configurations and
 // constraints on the same topology give the same candidates in the same order, differing only in
 // which of two entries of one name stands where.
-using tSequenceKey = std::array<std::uint8_t, 1 + 5 * kMaxTopologyResidues>;
+using tSequenceKey = std::array<std::uint8_t, 1 + 5 * kMaxResidues>;
 struct tSequenceOutcome {
   std::int64_t Unrecorded = 0;
   std::vector<tStructureNode> Nodes;  // n per record
@@ -160,48 +160,48 @@ class tPrunedSearch : public tStructureSearch {
   // The sequence being searched. Variables: the positions of nodes 0..n-1, then the
   // configurations of nodes 0..n-1, in the order of generation.
   std::size_t variables_ = 0;
-  std::array<std::vector<tOption>, 2 * kMaxTopologyResidues> options_;
-  std::array<std::uint8_t, 2 * kMaxTopologyResidues> choice_{};
+  std::array<std::vector<tOption>, 2 * kMaxResidues> options_;
+  std::array<std::uint8_t, 2 * kMaxResidues> choice_{};
   // Candidates below a node of the enumeration at each level (the first `level` variables fixed).
-  std::array<std::int64_t, 2 * kMaxTopologyResidues + 1> leaves_below_{};
+  std::array<std::int64_t, 2 * kMaxResidues + 1> leaves_below_{};
   // Blocks by node, indexed by the choices they depend on; failed ones have a message.
-  std::array<std::vector<tResidueBlock>, kMaxTopologyResidues> blocks_;
-  std::array<std::vector<std::int32_t>, kMaxTopologyResidues> block_failure_;  // index or -1
+  std::array<std::vector<tResidueBlock>, kMaxResidues> blocks_;
+  std::array<std::vector<std::int32_t>, kMaxResidues> block_failure_;  // index or -1
   std::vector<std::string> failures_;
-  std::array<std::int32_t, kMaxTopologyResidues> block_level_{};  // level that determines it
-  std::array<const tResidueBlock*, kMaxTopologyResidues> current_{};
-  std::array<bool, kMaxTopologyResidues> phosphate_parent_{};  // C2 takes the parent's effect
+  std::array<std::int32_t, kMaxResidues> block_level_{};  // level that determines it
+  std::array<const tResidueBlock*, kMaxResidues> current_{};
+  std::array<bool, kMaxResidues> phosphate_parent_{};  // C2 takes the parent's effect
   // Carbons by the level that determines them (level l: after the first l variables).
-  std::array<std::vector<std::uint8_t>, 2 * kMaxTopologyResidues + 1> carbons_at_;
+  std::array<std::vector<std::uint8_t>, 2 * kMaxResidues + 1> carbons_at_;
   std::vector<std::uint8_t> node_of_carbon_;
   std::vector<std::int32_t> values_;  // by carbon, valid once determined
   // Nodes whose blocks are determined at each level.
-  std::array<std::vector<std::uint8_t>, 2 * kMaxTopologyResidues + 1> blocks_at_;
+  std::array<std::vector<std::uint8_t>, 2 * kMaxResidues + 1> blocks_at_;
   // The values determined at each level in ascending order, and all values determined up to it
   // (built when a bound or the level below needs them).
-  std::array<std::array<std::int32_t, kMaxCarbons * kMaxTopologyResidues>, 2 * kMaxTopologyResidues + 1>
+  std::array<std::array<std::int32_t, kMaxCarbons * kMaxResidues>, 2 * kMaxResidues + 1>
       added_{};
-  std::array<std::size_t, 2 * kMaxTopologyResidues + 1> added_count_{};
-  std::array<std::vector<std::int32_t>, 2 * kMaxTopologyResidues + 1> sorted_;
-  std::array<std::size_t, 2 * kMaxTopologyResidues + 1> sorted_count_{};
-  std::array<bool, 2 * kMaxTopologyResidues + 1> merged_{};
+  std::array<std::size_t, 2 * kMaxResidues + 1> added_count_{};
+  std::array<std::vector<std::int32_t>, 2 * kMaxResidues + 1> sorted_;
+  std::array<std::size_t, 2 * kMaxResidues + 1> sorted_count_{};
+  std::array<bool, 2 * kMaxResidues + 1> merged_{};
   void MergeSorted(std::size_t level);
   // The one-to-one map bound of the determined values per level, and what the residues whose
   // blocks are not determined yet add to it at least (each on its own, without C1 and a C2 that
   // its parent changes).
-  std::array<std::uint32_t, 2 * kMaxTopologyResidues + 1> bound_{};
-  std::array<std::uint32_t, 2 * kMaxTopologyResidues + 1> undetermined_{};
+  std::array<std::uint32_t, 2 * kMaxResidues + 1> bound_{};
+  std::array<std::uint32_t, 2 * kMaxResidues + 1> undetermined_{};
   // The additive bound: its terms summed over the determined carbons per level, and the least
   // the carbons not determined yet can add.
   tAdditiveBound additive_;
-  std::array<std::int64_t, 2 * kMaxTopologyResidues + 1> terms_{};
-  std::array<std::int64_t, 2 * kMaxTopologyResidues + 1> open_terms_{};
+  std::array<std::int64_t, 2 * kMaxResidues + 1> terms_{};
+  std::array<std::int64_t, 2 * kMaxResidues + 1> open_terms_{};
   // The carbons not determined at each level as ranges of the values they can take, by lower end.
   struct tRange {
     std::int32_t Low = 0;
     std::int32_t High = 0;
   };
-  std::array<std::vector<tRange>, 2 * kMaxTopologyResidues + 1> open_ranges_;
+  std::array<std::vector<tRange>, 2 * kMaxResidues + 1> open_ranges_;
   void MergeItems(std::size_t level, std::int32_t* lows, std::int32_t* highs);
   std::uint32_t RangeBound(std::size_t level);
   std::uint32_t OffsetRangeBound(std::size_t level);
@@ -215,17 +215,17 @@ class tPrunedSearch : public tStructureSearch {
     std::uint32_t Cost = 0;    // one-to-one map into the measured spectrum
     std::uint8_t Count = 0;    // own carbons
     std::array<tRange, kMaxCarbons> Ranges{};  // of the smallest, second smallest, ... value
-    std::array<std::uint32_t, kMaxScoredResidues> Spin{};        // against each line
-    std::array<std::uint32_t, kMaxScoredResidues> SpinOffset{};  // each at its best offset
+    std::array<std::uint32_t, kMaxResidues> Spin{};        // against each line
+    std::array<std::uint32_t, kMaxResidues> SpinOffset{};  // each at its best offset
   };
-  std::array<tOwnStats, kMaxTopologyResidues> own_all_{};
-  std::array<std::vector<tOwnStats>, kMaxTopologyResidues> own_by_choice_;
+  std::array<tOwnStats, kMaxResidues> own_all_{};
+  std::array<std::vector<tOwnStats>, kMaxResidues> own_by_choice_;
   // Open residues whose positions are fixed, per level.
-  std::array<std::vector<std::uint8_t>, 2 * kMaxTopologyResidues + 1> choice_known_;
+  std::array<std::vector<std::uint8_t>, 2 * kMaxResidues + 1> choice_known_;
   const tOwnStats& OpenStats(std::size_t node, std::size_t level);
-  std::array<std::vector<tOwnStats>, kMaxTopologyResidues> block_stats_;  // of each block
-  std::array<tOwnStats, kMaxTopologyResidues> agreeing_{};  // over blocks agreeing with this visit
-  std::array<std::uint64_t, kMaxTopologyResidues> agreeing_stamp_{};
+  std::array<std::vector<tOwnStats>, kMaxResidues> block_stats_;  // of each block
+  std::array<tOwnStats, kMaxResidues> agreeing_{};  // over blocks agreeing with this visit
+  std::array<std::uint64_t, kMaxResidues> agreeing_stamp_{};
   std::uint64_t visit_ = 0;
   // With spin systems: each residue against each line on the carbons its parent changes, at least.
   tCostMatrix dependent_spin_{};
@@ -236,7 +236,7 @@ class tPrunedSearch : public tStructureSearch {
   std::uint32_t reference_sum_ = kNoThreshold;
   bool refit_ = false;
   std::vector<std::uint32_t> work_;
-  std::array<tResidueShifts, kMaxScoredResidues> residues_shifts_{};
+  std::array<tResidueShifts, kMaxResidues> residues_shifts_{};
   std::size_t residue_count_ = 0;
 };
 

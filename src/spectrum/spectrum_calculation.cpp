@@ -84,7 +84,7 @@ std::uint32_t tSpectrumCalculator::CalculateSpectrum() {
     score_ = scorer_.SortedScore(spectrum.data());
     return score_.Sum;
   }
-  std::array<tResidueShifts, kMaxScoredResidues> residues{};
+  std::array<tResidueShifts, kMaxResidues> residues{};
   std::size_t count = 0;
   const tStructure& structure = model_.WorkingStructure;
   for (std::size_t i = 0; i < structure.Nodes.size(); ++i) {

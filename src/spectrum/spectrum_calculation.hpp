@@ -121,7 +121,7 @@ class tSpectrumCalculator : public tCandidateScorer {
   tScore score_;
   signal_array carbon_order_;  // the calculated spectrum before it is sorted
   std::array<tEntryFacts, 10> entries_{};  // by composition entry 1..n
-  std::array<tResidueBlock, kMaxTopologyResidues> blocks_{};
+  std::array<tResidueBlock, kMaxResidues> blocks_{};
 };
 
 }  // namespace glycomb

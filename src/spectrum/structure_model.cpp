@@ -28,11 +28,6 @@ constexpr tRingCorrectionTable MakeC5Correction() {
 const tRingCorrectionTable C2Correction = MakeC2Correction();
 const tRingCorrectionTable C5Correction = MakeC5Correction();
 
-bool operator==(const tStructureNode& a, const tStructureNode& b) {
-  return a.Residue == b.Residue && a.Anomeric == b.Anomeric && a.Absolute == b.Absolute &&
-         a.Subst1 == b.Subst1 && a.Subst2 == b.Subst2;
-}
-
 std::uint8_t OrientationCode(const tNameRecord& record) {
   return static_cast<std::uint8_t>((InSet(record.EquatorialPositions, 4) ? 4 : 0) +
                                    (InSet(record.EquatorialPositions, 3) ? 2 : 0) +
@@ -63,7 +58,6 @@ std::uint16_t SizeSpectrumArrays(tStructureModel& model, const tTask& task,
   }
   try {
     model.CalculatedSpectrum.assign(total, 0);
-    model.CarbonCorrections.assign(total, 0);
   } catch (const std::bad_alloc&) {
     FatalError("Insufficient memory for generated spectrum storage");
   }

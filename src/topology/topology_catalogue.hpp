@@ -11,7 +11,8 @@
 
 namespace glycomb {
 
-inline constexpr std::uint8_t kMaxTopologyResidues = 9;
+// The most residues of a repeating unit, in a task, a structure and the catalogue.
+inline constexpr std::uint8_t kMaxResidues = 9;
 
 // Marks a missing child.
 inline constexpr std::uint8_t kNoChild = 255;

@@ -415,14 +415,14 @@ constexpr std::string_view kTemplates9[] = {
     "-[o0-o1]=o2-[x3-x4]=x5-[x6-x7]=x8-",
 };
 
-constexpr std::array<std::span<const std::string_view>, kMaxTopologyResidues> kTemplateLists = {
+constexpr std::array<std::span<const std::string_view>, kMaxResidues> kTemplateLists = {
     kTemplates1, kTemplates2, kTemplates3, kTemplates4, kTemplates5,
     kTemplates6, kTemplates7, kTemplates8, kTemplates9};
 
 }  // namespace
 
 std::span<const std::string_view> TopologyTemplates(std::uint8_t n) {
-  if (n < 1 || n > kMaxTopologyResidues) {
+  if (n < 1 || n > kMaxResidues) {
     CheckFailed("range check error: residue count of a topology");
   }
   return kTemplateLists[n - 1];

@@ -98,7 +98,7 @@ class DatabaseDir {
            const std::string& keys = "") const {
     KeyInput input(keys);
     bool read = false;
-    output = Captured([&] { read = reader(residues_, task, table); });
+    output = Captured([&] { read = reader(residues_, task.Residues, table); });
     return read;
   }
 

@@ -190,7 +190,7 @@ TEST(ShiftDatabaseTest, AFileThatCannotBeOpenedIsAskedAbout) {
   const tTask task = dir.Task({{"Glc", kAnomericAlpha}});
   tShiftTable table;
   testing::KeyInput keys("a");
-  const auto read = [&] { EXPECT_FALSE(ReadShiftDatabase(dir.Residues(), task, table)); };
+  const auto read = [&] { EXPECT_FALSE(ReadShiftDatabase(dir.Residues(), task.Residues, table)); };
   EXPECT_EQ(testing::Captured(read),
             "\nCould not open c13data/A-GLC.DAT for reading: is a directory\nRetry or Abort?A\n");
 }

@@ -97,8 +97,8 @@ TEST(ReferenceDataTest, EveryLinkageOfEveryResiduePairIsCalculated) {
       tShiftTable shifts;
       tStructureModel model;
       ASSERT_EQ(Captured([&] {
-                  EXPECT_TRUE(ReadShiftDatabase(residues, task, shifts) &&
-                              ReadEffectsDatabase(residues, task, shifts));
+                  EXPECT_TRUE(ReadShiftDatabase(residues, task.Residues, shifts) &&
+                              ReadEffectsDatabase(residues, task.Residues, shifts));
                 }),
                 "")
           << "loading " << carrier.Name;

@@ -29,7 +29,6 @@ TEST(StructureModelTest, CarbonOffsetsFollowTheResiduesAtTheNodes) {
     f.Place(0, nodes);
     EXPECT_EQ(f.Model.CarbonOffsets, c.offsets);
     EXPECT_EQ(f.Model.CalculatedSpectrum.size(), c.offsets.back());
-    EXPECT_EQ(f.Model.CarbonCorrections.size(), c.offsets.back());
   }
 }
 

@@ -37,8 +37,8 @@ class CollectedOutput {
 };
 
 bool ReadReferenceData(tRun& run) {
-  return ReadShiftDatabase(run.Residues, run.Task, run.Shifts) &&
-         ReadEffectsDatabase(run.Residues, run.Task, run.Shifts);
+  return ReadShiftDatabase(run.Residues, run.Task.Residues, run.Shifts) &&
+         ReadEffectsDatabase(run.Residues, run.Task.Residues, run.Shifts);
 }
 
 }  // namespace

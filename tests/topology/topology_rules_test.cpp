@@ -150,7 +150,7 @@ std::set<std::string> BrokenRules(std::string_view text, const tParsed& p, int n
 }
 
 TEST(TopologyRulesTest, BuilderAgreesWithTheGrammarAndEveryTopologyIsListedOnce) {
-  for (std::uint8_t n = 1; n <= kMaxTopologyResidues; ++n) {
+  for (std::uint8_t n = 1; n <= kMaxResidues; ++n) {
     tTopologyTable table;
     ASSERT_TRUE(BuildTopologyCatalogue(n, table));
     const auto templates = TopologyTemplates(n);
@@ -180,7 +180,7 @@ TEST(TopologyRulesTest, BuilderAgreesWithTheGrammarAndEveryTopologyIsListedOnce)
 
 TEST(TopologyRulesTest, MarksAndNumberingFollowTheRulesExceptOneKnownTemplate) {
   std::vector<std::string> violators;
-  for (std::uint8_t n = 1; n <= kMaxTopologyResidues; ++n) {
+  for (std::uint8_t n = 1; n <= kMaxResidues; ++n) {
     for (std::string_view text : TopologyTemplates(n)) {
       std::string line(text);
       for (const std::string& rule : BrokenRules(text, Parse(text, n), n)) line += " " + rule + ";";
