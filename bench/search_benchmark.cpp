@@ -8,6 +8,7 @@
 // c13data/; a relative task path is taken from the directory the benchmark is started in.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <iostream>
@@ -21,9 +22,9 @@
 #include "databases/shift_database.hpp"
 #include "driver/run.hpp"
 #include "input/task_file.hpp"
-#include "search/parallel_search.hpp"
-#include "search/structure_search.hpp"
-#include "spectrum/spectrum_calculation.hpp"
+#include "scoring/spectrum_score.hpp"
+#include "search/search.hpp"
+#include "support/literal_search.hpp"
 
 int main(int argc, char** argv) {
   using namespace glycomb;
@@ -61,37 +62,28 @@ int main(int argc, char** argv) {
     std::cerr << "loading failed\n";
     return 1;
   }
-  SizeSpectrumArrays(run.Model, run.Task, run.Residues);
-  run.Model.WorkingStructure.Nodes.assign(run.Task.ResidueCount, tStructureNode{});
   std::vector<std::uint8_t> name_of_entry;
   for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
   run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);
+  const tMeasuredSpectrum measured(run.Task);
+  const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
+  const std::atomic<bool> go{true};
+  const tStopToken never(go);
 
   // The progress lines go nowhere: only the search itself is timed.
   std::ostringstream discarded;
   std::streambuf* console = std::cout.rdbuf(discarded.rdbuf());
   const auto start = std::chrono::steady_clock::now();
-  std::int64_t checked = 0, scored = 0;
-  if (literal) {
-    tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
-    tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
-                            run.BestStructures);
-    search.SearchStartTime = Now();
-    search.SequenceEstimate = 1 << 30;
-    search.SearchAllTopologies();
-    checked = scored = run.Model.StructuresChecked;
-    threads = 1;
-  } else {
-    tSearchOptions options;
-    options.Threads = threads;
-    options.Bounds = bounds;
-    options.StartTime = Now();
-    options.SequenceEstimate = 1 << 30;
-    const tSearchCounts counts = RunSearch(run.Task, run.Residues, run.Topologies, run.Shifts,
-                                           run.BestStructures, options);
-    checked = counts.StructuresChecked;
-    scored = counts.Scored;
-  }
+  tSearchOptions options;
+  options.Threads = literal ? 1 : threads;
+  options.Bounds = bounds;
+  options.StartTime = Now();
+  options.SequenceEstimate = 1 << 30;
+  const tSearchCounts counts = literal ? testing::LiteralSearch(tables, run.BestStructures, options, never)
+                                       : RunSearch(tables, run.BestStructures, options, never);
+  const std::int64_t checked = counts.StructuresChecked;
+  const std::int64_t scored = counts.Scored;
+  if (literal) threads = 1;
   const auto stop = std::chrono::steady_clock::now();
   std::cout.rdbuf(console);
 

@@ -16,7 +16,6 @@
 namespace glycomb {
 
 std::atomic<bool> RunFlag{true};
-std::string ScratchText;
 
 void CheckFailed(const std::string& what) { throw ECheckFailed(what); }
 

@@ -26,9 +26,6 @@ struct ERunHalted {};
 extern std::atomic<bool> RunFlag;
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-// Shared scratch text (the driver keeps the topology shape and the day prefix in it).
-extern std::string ScratchText;
-
 // The console's line break, written inside messages that span two lines.
 inline constexpr char kLineBreak[] = "\n";
 

@@ -8,6 +8,12 @@
 #include "console/checked.hpp"
 
 namespace glycomb {
+
+std::string FormatTenths(std::int32_t tenths, std::string_view minus) {
+  const std::int64_t magnitude = std::abs(static_cast<std::int64_t>(tenths));
+  return (tenths < 0 ? std::string(minus) : std::string()) + std::to_string(magnitude / 10) + "." +
+         std::to_string(magnitude % 10);
+}
 namespace {
 
 using Wide = __int128;

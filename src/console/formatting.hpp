@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace glycomb {
 
@@ -30,6 +31,10 @@ tDayTime SplitDays(double days);
 
 // "" for 0 days, "1 day + " for one, otherwise the number and " days + ".
 std::string DayPrefix(std::int64_t days);
+
+// A shift in tenths of a ppm written in ppm with one decimal: 1015 gives "101.5", -3 gives
+// "-0.3" (with `minus` for the sign).
+std::string FormatTenths(std::int32_t tenths, std::string_view minus = "-");
 
 // The current local time as a date-time in days.
 double Now();

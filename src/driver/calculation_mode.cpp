@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "console/console.hpp"
+#include "console/formatting.hpp"
 #include "databases/effects_database.hpp"
 #include "databases/shift_database.hpp"
 #include "driver/run.hpp"
@@ -23,18 +24,15 @@ void RunCalculationMode(tRun& run, const std::string& structure_file) {
                          run.Model.WorkingStructure)) {
     HaltRun();
   }
-  BuildCarbonOffsets(run.Model, run.Task, run.Residues);
   LoadReferenceData(run);
 
-  std::string text;
-  StructureToText(run.Model.WorkingStructure, run.Topologies, run.Task, run.Residues, ScratchText,
-                  text);
+  std::string shape, text;
+  StructureToText(run.Model.WorkingStructure, run.Topologies, run.Task, run.Residues, shape, text);
   std::cout << "The structure is: " << text << '\n'
-            << "Topology: -" << ScratchText << "-\n"
+            << "Topology: -" << shape << "-\n"
             << '\n';
 
-  tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
-  calculator.CalculateSpectrum();
+  CalculateWorkingStructure(run.Model, {run.Task, run.Residues, run.Topologies, run.Shifts});
 
   std::cout << "The calculated C13 spectrum is:\n";
   const tAssignmentTable table = BuildAssignmentTable(run.Model, run.Task, run.Residues);
@@ -45,15 +43,15 @@ void RunCalculationMode(tRun& run, const std::string& structure_file) {
   }
 
   std::cout << "\nSorted spectrum:\n";
-  SortSpectrum(run.Model.CalculatedSpectrum);
-  for (const std::int32_t shift : run.Model.CalculatedSpectrum) {
+  signal_array sorted = run.Model.CalculatedSpectrum;
+  SortSpectrum(sorted);
+  for (const std::int32_t shift : sorted) {
     const std::string value = FormatTenths(shift);
     std::cout << std::string(value.size() < 4 ? 4 - value.size() : 0, ' ') << value << "  ";
   }
   std::cout << "\n\n" << std::flush;
   if (run.Task.Report != 0) {
-    WriteStructureReport(structure_file, run.Model.WorkingStructure,
-                         {run.Task, run.Residues, run.Topologies, run.Shifts});
+    WriteStructureReport(structure_file, run.Model, {run.Task, run.Residues, run.Topologies});
   }
   HaltRun();
 }

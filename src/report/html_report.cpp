@@ -73,14 +73,6 @@ std::string Document(const std::string& title, const std::string& body) {
          "(SNFG).</p>\n</body>\n</html>\n";
 }
 
-std::string ShapeClassText(std::uint8_t shape_class) {
-  switch (shape_class) {
-    case kShapeLinear: return "linear";
-    case kShapeWidespread: return "widespread branched";
-    default: return "rarely-occurring branched";
-  }
-}
-
 std::string RunTime(double seconds) {
   if (seconds < 60) return Number(seconds) + " s";
   const auto whole = static_cast<long long>(std::llround(seconds));
@@ -158,7 +150,7 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
   if (structure.Offset) {
     html += "<span class=\"offset\">offset " + SignedPpm(*structure.Offset) + " ppm</span>";
   }
-  html += "<span class=\"shape\">" + ShapeClassText(structure.ShapeClass) + " (" +
+  html += "<span class=\"shape\">" + std::string(ShapeClassName(structure.ShapeClass)) + " (" +
           EscapeXml(structure.Shape) + ")</span></h2>\n<p class=\"note\">Sum of the differences " +
           Ppm(structure.Deviation) + " ppm over " + std::to_string(task.Spectrum.size()) +
           " carbons.</p>\n";
@@ -217,7 +209,7 @@ std::string StructureReportPage(const tReportStructure& structure,
                                 const std::string& structure_file) {
   std::string body =
       "<h1>GLYCOMB structure</h1>\n<p class=\"source\">" + EscapeXml(structure_file) +
-      "</p>\n<section class=\"structure\">\n<h2>" + ShapeClassText(structure.ShapeClass) + " (" +
+      "</p>\n<section class=\"structure\">\n<h2>" + std::string(ShapeClassName(structure.ShapeClass)) + " (" +
       EscapeXml(structure.Shape) + ")</h2>\n" + Figure(DrawUnit(structure.Unit)) +
       Forms(structure) + Figure(DrawStickPlot(structure.Unit, {}, nullptr)) +
       CarbonTable(structure.Unit, nullptr, "Calculated shifts, ppm.") + "</section>\n";

@@ -20,14 +20,6 @@ json PpmList(const signal_array& shifts) {
   return list;
 }
 
-const char* ShapeClassKey(std::uint8_t shape_class) {
-  switch (shape_class) {
-    case kShapeLinear: return "linear";
-    case kShapeWidespread: return "widespread branched";
-    default: return "rarely-occurring branched";
-  }
-}
-
 json Residues(const tReportStructure& structure, const std::vector<signal_array>& matching) {
   const tReportUnit& unit = structure.Unit;
   // Carrier and position of every residue; the first residue of the main chain carries the last.
@@ -81,7 +73,7 @@ std::string SearchReportJson(const tSearchReport& report) {
         {"mean_deviation_ppm", std::stod(structure.MeanDeviation)},
         {"notation", structure.Notation},
         {"shape", structure.Shape},
-        {"topology", ShapeClassKey(structure.ShapeClass)},
+        {"topology", std::string(ShapeClassName(structure.ShapeClass))},
         {"iupac", structure.Iupac},
         {"pairing", structure.MatchedShifts ? "assigned" : "rank"},
         {"residues", Residues(structure, matching)},

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "console/formatting.hpp"
+
 namespace glycomb {
 
 namespace {
@@ -66,11 +68,7 @@ std::string Number(double value) {
   return text == "-0" ? "0" : text;
 }
 
-std::string Ppm(std::int32_t tenths) {
-  const std::int32_t magnitude = std::abs(tenths);
-  return (tenths < 0 ? "−" : "") + std::to_string(magnitude / 10) + "." +
-         std::to_string(magnitude % 10);
-}
+std::string Ppm(std::int32_t tenths) { return FormatTenths(tenths, "−"); }
 
 std::string SignedPpm(std::int32_t tenths) { return (tenths > 0 ? "+" : "") + Ppm(tenths); }
 

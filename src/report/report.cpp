@@ -48,9 +48,9 @@ void WriteSearchReport(const std::string& task_argument, tSearchReport report) {
                "report data were");
 }
 
-void WriteStructureReport(const std::string& structure_argument, const tStructure& structure,
+void WriteStructureReport(const std::string& structure_argument, const tStructureModel& calculated,
                           const tReportTables& tables) {
-  const tReportStructure entry = DescribeStructure(structure, tables);
+  const tReportStructure entry = DescribeStructure(calculated, tables);
   WriteAndTell(OutputFileName(structure_argument, kPageExtension),
                StructureReportPage(entry, ForceExtension(structure_argument, kStructureExtension)),
                "report was");

@@ -18,8 +18,9 @@ namespace glycomb {
 // run goes on without it.
 void WriteSearchReport(const std::string& task_argument, tSearchReport report);
 
-// Writes the page of the /CALC structure beside its structure file and prints where it is.
-void WriteStructureReport(const std::string& structure_argument, const tStructure& structure,
+// Writes the page of the /CALC structure (calculated in `calculated`) beside its structure file
+// and prints where it is.
+void WriteStructureReport(const std::string& structure_argument, const tStructureModel& calculated,
                           const tReportTables& tables);
 
 }  // namespace glycomb

@@ -7,16 +7,11 @@
 #include "console/formatting.hpp"
 #include "input/structure_notation.hpp"
 #include "report/iupac.hpp"
-#include "spectrum/spectrum_calculation.hpp"
 
 namespace glycomb {
 namespace {
 
 constexpr double kSecondsPerDay = 86400;
-
-bool IsNodeToken(const std::string& text, std::size_t at) {
-  return text[at] == 'x' && at + 1 < text.size() && text[at + 1] >= '0' && text[at + 1] <= '9';
-}
 
 }  // namespace
 
@@ -24,18 +19,13 @@ tReportUnit DescribeUnit(const tStructure& structure, const tTopologyTable& topo
                          const tTask& task, const tResidueTable& residues,
                          std::vector<signal_array> node_shifts) {
   const tTopology& topology = At(topologies, structure.Topology);
-  const std::string& text = topology.Template;
-  // Written place of every node, and the main chain: the tokens outside all brackets.
+  // Written place of every node, and the main chain.
   std::vector<int> place(structure.Nodes.size(), kNoResidue);
   tReportUnit unit;
-  int depth = 0, written = 0;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (text[at] == '[') ++depth;
-    if (text[at] == ']') --depth;
-    if (!IsNodeToken(text, at)) continue;
-    At(place, static_cast<std::size_t>(text[at + 1] - '0')) = written;
-    if (depth == 0) unit.MainChain.push_back(written);
-    ++written;
+  for (std::size_t written = 0; written < topology.WrittenOrder.size(); ++written) {
+    const std::uint8_t node = topology.WrittenOrder[written];
+    At(place, node) = static_cast<int>(written);
+    if (topology.MainChain.test(node)) unit.MainChain.push_back(static_cast<int>(written));
   }
   unit.Residues.resize(structure.Nodes.size());
   const auto written_place = [&](std::uint8_t node) {
@@ -64,32 +54,29 @@ tReportUnit DescribeUnit(const tStructure& structure, const tTopologyTable& topo
   return unit;
 }
 
-std::vector<signal_array> CalculateNodeShifts(const tStructure& structure,
-                                              const tReportTables& tables) {
-  tTask task = tables.Task;
-  task.CalcMode = 1;
-  tStructureModel model;
-  model.WorkingStructure = structure;
-  BuildCarbonOffsets(model, task, tables.Residues);
-  SizeSpectrumArrays(model, task, tables.Residues);
-  tSpectrumCalculator calculator(task, tables.Residues, tables.Topologies, tables.Shifts, model);
-  calculator.CalculateSpectrum();
-  std::vector<signal_array> shifts(structure.Nodes.size());
+namespace {
+
+// The calculated shifts of every node, in carbon order.
+std::vector<signal_array> NodeShifts(const tStructureModel& calculated) {
+  std::vector<signal_array> shifts(calculated.WorkingStructure.Nodes.size());
   for (std::size_t j = 0; j < shifts.size(); ++j) {
-    const auto first = model.CalculatedSpectrum.begin() + At(model.CarbonOffsets, j);
-    const auto end = model.CalculatedSpectrum.begin() + At(model.CarbonOffsets, j + 1);
+    const auto first = calculated.CalculatedSpectrum.begin() + At(calculated.CarbonOffsets, j);
+    const auto end = calculated.CalculatedSpectrum.begin() + At(calculated.CarbonOffsets, j + 1);
     shifts[j].assign(first, end);
   }
   return shifts;
 }
 
-tReportStructure DescribeStructure(const tStructure& structure, const tReportTables& tables) {
+}  // namespace
+
+tReportStructure DescribeStructure(const tStructureModel& calculated, const tReportTables& tables) {
+  const tStructure& structure = calculated.WorkingStructure;
   tReportStructure entry;
   StructureToText(structure, tables.Topologies, tables.Task, tables.Residues, entry.Shape,
                   entry.Notation);
   entry.ShapeClass = At(tables.Topologies, structure.Topology).Shape;
   entry.Unit = DescribeUnit(structure, tables.Topologies, tables.Task, tables.Residues,
-                            CalculateNodeShifts(structure, tables));
+                            NodeShifts(calculated));
   entry.Iupac = IupacRepeatingUnit(entry.Unit);
   return entry;
 }
@@ -132,18 +119,10 @@ std::vector<signal_array> MatchedShifts(const tReportStructure& entry, const tRe
   return matched;
 }
 
-// The node of each residue in written order.
-std::vector<std::uint8_t> WrittenNodes(const std::string& pattern) {
-  std::vector<std::uint8_t> nodes;
-  for (std::size_t at = 0; at < pattern.size(); ++at) {
-    if (IsNodeToken(pattern, at)) nodes.push_back(static_cast<std::uint8_t>(pattern[at + 1] - '0'));
-  }
-  return nodes;
-}
-
 }  // namespace
 
 tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructures& best,
+                                const std::vector<tStructureModel>& calculated,
                                 std::uint16_t carbon_count, std::int64_t structures_checked,
                                 double elapsed_days) {
   tSearchReport report;
@@ -161,15 +140,15 @@ tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructur
   if (carbon_count == 0) CheckFailed("range check error: composition without carbons");
   for (std::size_t i = 0; i < best.BestCount(); ++i) {
     const tResultRecord& record = best.Entry(i);
-    tReportStructure entry = DescribeStructure(record.Structure, tables);
+    tReportStructure entry = DescribeStructure(At(calculated, i), tables);
     entry.Rank = i + 1;
     entry.Deviation = record.Deviation;
     entry.MeanDeviation =
         FormatRoundedTwoDecimals(record.Deviation, CheckedMul<std::int64_t>(carbon_count, 10), 4);
     if (task.AutoCorrection) entry.Offset = record.Offset;
     if (task.SpinSystems || task.AutoCorrection) {
-      const std::vector<std::uint8_t> node_of =
-          WrittenNodes(At(tables.Topologies, record.Structure.Topology).Template);
+      const std::vector<std::uint8_t>& node_of =
+          At(tables.Topologies, record.Structure.Topology).WrittenOrder;
       entry.MatchedShifts = MatchedShifts(entry, record, tables.Task, node_of);
       if (task.SpinSystems) {
         std::vector<int> lines;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "databases/names_database.hpp"
-#include "databases/shift_table.hpp"
 #include "input/task.hpp"
 #include "report/report_model.hpp"
 #include "search/best_structures.hpp"
@@ -20,7 +19,6 @@ struct tReportTables {
   const tTask& Task;
   const tResidueTable& Residues;
   const tTopologyTable& Topologies;
-  const tShiftTable& Shifts;
 };
 
 // The repeating unit of `structure`, residues in written order; `node_shifts` (by node, or empty
@@ -29,23 +27,19 @@ tReportUnit DescribeUnit(const tStructure& structure, const tTopologyTable& topo
                          const tTask& task, const tResidueTable& residues,
                          std::vector<signal_array> node_shifts = {});
 
-// The calculated shifts of every node of `structure`, in carbon order. Calculated on a model of
-// its own with a /CALC copy of the task, so the working structure and the counters of the run are
-// left alone. A missing effect ends the run (HaltRun), which cannot happen for a structure that the
-// search has scored.
-std::vector<signal_array> CalculateNodeShifts(const tStructure& structure,
-                                              const tReportTables& tables);
+// The report record of the structure calculated in `calculated` (its working structure, carbon
+// offsets and spectrum in carbon order): written forms, IUPAC form, unit and calculated shifts.
+// Rank and deviation are left for the caller.
+tReportStructure DescribeStructure(const tStructureModel& calculated, const tReportTables& tables);
 
-// The report record of `structure`: written forms, IUPAC form, unit and calculated shifts. Rank and
-// deviation are left for the caller.
-tReportStructure DescribeStructure(const tStructure& structure, const tReportTables& tables);
-
-// The search report: the task and the run, and the kept structures of `best` in the order of the
-// table (sorted by the result file), structure i from entry i. With the automatic offset or spin
-// systems every structure carries how it was scored: its offset, the line each residue was
-// matched to, and the measured shift paired with each calculated one. `carbon_count` is the number of
-// carbons of the composition, `elapsed_days` the run time of the search.
+// The search report: the task and the run, and the kept structures of `best` (sorted) in the
+// order of the table, structure i from entry i as `calculated`[i] holds it calculated. With the
+// automatic offset or spin systems every structure carries how it was scored: its offset, the line
+// each residue was matched to, and the measured shift paired with each calculated one.
+// `carbon_count` is the number of carbons of the composition, `elapsed_days` the run time of the
+// search.
 tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructures& best,
+                                const std::vector<tStructureModel>& calculated,
                                 std::uint16_t carbon_count, std::int64_t structures_checked,
                                 double elapsed_days);
 

@@ -37,15 +37,6 @@ std::string SignedTenths(std::int32_t tenths) {
   return (tenths > 0 ? "+" : "") + FormatTenths(tenths);
 }
 
-// The nodes of a topology in the order their residues are written.
-std::vector<std::uint8_t> WrittenNodeOrder(const std::string& pattern) {
-  std::vector<std::uint8_t> order;
-  for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
-    if (pattern[i] == 'x') order.push_back(static_cast<std::uint8_t>(pattern[i + 1] - '0'));
-  }
-  return order;
-}
-
 // What an entry line adds about how the structure was scored.
 std::string ScoringTail(const tResultRecord& entry, const tTask& task,
                         const tTopologyTable& topologies) {
@@ -53,8 +44,7 @@ std::string ScoringTail(const tResultRecord& entry, const tTask& task,
   if (task.AutoCorrection != 0) tail += "\t Offset: " + SignedTenths(entry.Offset);
   if (task.SpinSystems != 0) {
     tail += "\t Spin systems:";
-    for (const std::uint8_t node :
-         WrittenNodeOrder(At(topologies, entry.Structure.Topology).Template)) {
+    for (const std::uint8_t node : At(topologies, entry.Structure.Topology).WrittenOrder) {
       const std::uint8_t line = At(entry.LineOfNode, node);
       tail += line == 0 ? std::string(" -") : " " + std::to_string(line);
     }
@@ -67,18 +57,33 @@ std::string PadRight(std::string text, std::size_t width) {
   return text;
 }
 
+// The composition with the configurations that `structure` gives its residues, as /CALC labels
+// them.
+tTask LabelsOf(const tStructure& structure, const tTask& task, const tResidueTable& residues) {
+  tTask labels = task;
+  for (const tStructureNode& node : structure.Nodes) {
+    tTaskResidue& entry = At(labels.Residues, node.Residue);
+    const tNameRecord& record = At(residues, entry.NameIndex);
+    const bool anomeric_forms = entry.NameIndex != 0 && record.RingKind < kAlditol;
+    entry.Anomeric = anomeric_forms ? node.Anomeric : kAnomericNone;
+    entry.Absolute = node.Absolute;
+  }
+  return labels;
+}
+
 // The best structure carbon by carbon: its calculated shifts in the /CALC layout, and under each
 // residue the spin system it was matched to (with the offset added) and the difference.
 template <class tLine>
 void WriteCarbonTable(const tLine& line, const tResultRecord& entry, const tTask& task,
-                      const tResidueTable& residues, const tBestCarbons& carbons) {
+                      const tResidueTable& residues, const tStructureModel& calculated) {
   constexpr std::size_t kLabelWidth = 15;
   constexpr std::size_t kShiftWidth = 6;
   const auto cell = [&](std::int32_t tenths) {
     const std::string text = FormatTenths(tenths);
     return std::string(text.size() < kShiftWidth ? kShiftWidth - text.size() : 0, ' ') + text;
   };
-  const tAssignmentTable table = BuildAssignmentTable(carbons.Model, carbons.Labels, residues);
+  const tAssignmentTable table =
+      BuildAssignmentTable(calculated, LabelsOf(calculated.WorkingStructure, task, residues), residues);
   line("");
   line("The best structure carbon by carbon: calculated, measured (spin system, offset "
        "added) and their difference:");
@@ -87,19 +92,19 @@ void WriteCarbonTable(const tLine& line, const tResultRecord& entry, const tTask
   for (const std::string& text : table.at(0)) header += text;
   line(header);
   for (std::size_t node = 0; node + 1 < table.size(); ++node) {
-    std::string calculated;
-    for (const std::string& text : table[node + 1]) calculated += text;
-    line(calculated);
+    std::string row;
+    for (const std::string& text : table[node + 1]) row += text;
+    line(row);
     const std::uint8_t matched = At(entry.LineOfNode, node);
     if (matched == 0) continue;
     const signal_array& measured = At(task.SpinLines, matched - 1u);
     std::string values = PadRight("   line " + std::to_string(matched), kLabelWidth);
     std::string differences = PadRight("   difference", kLabelWidth);
-    const std::size_t first = At(carbons.Model.CarbonOffsets, node);
+    const std::size_t first = At(calculated.CarbonOffsets, node);
     for (std::size_t k = 0; k < measured.size(); ++k) {
       const std::int32_t reference = measured[k] + entry.Offset;
       values += cell(reference);
-      differences += cell(At(carbons.Model.CalculatedSpectrum, first + k) - reference);
+      differences += cell(At(calculated.CalculatedSpectrum, first + k) - reference);
     }
     line(values);
     line(differences);
@@ -109,7 +114,7 @@ void WriteCarbonTable(const tLine& line, const tResultRecord& entry, const tTask
 // The report, every line ended by CR LF.
 std::string ReportText(const tBestStructures& best, const tTopologyTable& topologies,
                        const tTask& task, const tResidueTable& residues,
-                       std::size_t carbon_count, const tBestCarbons* best_carbons) {
+                       std::size_t carbon_count, const tStructureModel* best_calculated) {
   std::string report;
   const auto line = [&report](const std::string& text) { report += text + "\r\n"; };
   line("The monomeric composition and constraints are:");
@@ -129,10 +134,8 @@ std::string ReportText(const tBestStructures& best, const tTopologyTable& topolo
        (count == 1 ? std::string("is 1 structure") : "are " + std::to_string(count) + " structures") +
        " that match the spectrum the best:");
   line("");
-  static constexpr const char* kSections[] = {"Linear:", "Widespread branched:",
-                                              "Rarely-ocurring branched:"};
   for (std::uint8_t shape_class = kShapeLinear; shape_class <= kShapeRare; ++shape_class) {
-    line(kSections[shape_class]);
+    line(std::string(ShapeClassHeading(shape_class)));
     bool any = false;
     for (std::size_t i = 0; i < count; ++i) {
       const tResultRecord& entry = best.Entry(i);
@@ -145,8 +148,8 @@ std::string ReportText(const tBestStructures& best, const tTopologyTable& topolo
     }
     if (!any) line(shape_class == kShapeRare && task.WideSpread != 0 ? "skipped" : "absent");
   }
-  if (best_carbons != nullptr && count > 0 && task.SpinSystems != 0) {
-    WriteCarbonTable(line, best.Entry(0), task, residues, *best_carbons);
+  if (best_calculated != nullptr && count > 0 && task.SpinSystems != 0) {
+    WriteCarbonTable(line, best.Entry(0), task, residues, *best_calculated);
   }
   return report;
 }
@@ -176,15 +179,15 @@ enum class tWriteMode { kReplace, kAppend };
 
 }  // namespace
 
-std::optional<std::string> WriteResultFile(const std::string& file_name, tBestStructures& best,
+std::optional<std::string> WriteResultFile(const std::string& file_name,
+                                           const tBestStructures& best,
                                            const tTopologyTable& topologies, const tTask& task,
                                            const tResidueTable& residues,
-                                           std::size_t carbon_count,
-                                           const tBestCarbons* best_carbons) {
+                                           std::size_t carbon_count, const tStopToken& stop,
+                                           const tStructureModel* best_calculated) {
   try {
-    best.SortByDeviation();
     const std::string report =
-        ReportText(best, topologies, task, residues, carbon_count, best_carbons);
+        ReportText(best, topologies, task, residues, carbon_count, best_calculated);
     std::string target = file_name;
     for (;;) {
       tWriteMode mode = tWriteMode::kReplace;
@@ -192,7 +195,7 @@ std::optional<std::string> WriteResultFile(const std::string& file_name, tBestSt
         const auto overwrite =
             AskKeyIfAnswerable("The file " + target + " already exists. Overwrite or append (O/A)?",
                                {kScanO}, {kScanA});
-        if (!RunFlag.load()) return std::nullopt;
+        if (stop.StopRequested()) return std::nullopt;
         if (overwrite) {
           mode = *overwrite ? tWriteMode::kReplace : tWriteMode::kAppend;
         } else {

@@ -89,11 +89,6 @@ tAdditiveBound::tAdditiveBound(const tMeasuredSpectrum& measured)
   Tabulate();
 }
 
-void tAdditiveBound::Clear() {
-  std::fill(potential_.begin(), potential_.end(), 0);
-  Tabulate();
-}
-
 // On the line the sorted comparison is the transport cost between the two spectra, and its
 // potential falls by one per unit where more calculated than measured shifts lie below, and
 // rises where fewer do; Term(x) = min over measured y of |x - y| + potential(y).
@@ -276,7 +271,7 @@ std::uint32_t tSpectrumScorer::BestOffsetSum(const std::int32_t* x, const std::i
 }
 
 tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t count,
-                                  const std::int32_t* sorted, bool details) {
+                                  const std::int32_t* sorted) {
   if (count != measured_.LineCount()) CheckFailed("range check error: residues and spin systems");
   tScore score;
   if (!measured_.AutoOffset()) {
@@ -299,7 +294,7 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
       }
     }
   }
-  if (details) FillAssignment(residues, count, score);
+  FillAssignment(residues, count, score);
   return score;
 }
 

@@ -83,8 +83,6 @@ class tAdditiveBound {
   // Potentials that make the bound exact for `sorted` (ascending, one value per measured shift):
   // the transport potential of the sorted comparison.
   void Fit(const std::int32_t* sorted);
-  // The potentials of the nearest-shift bound (before any fit).
-  void Clear();
 
   std::int64_t Constant() const { return constant_; }
   std::int32_t Term(std::int32_t x) const {
@@ -123,11 +121,16 @@ class tSpectrumScorer {
 
   // Residue by residue: `residues` are the carbon-bearing residues of the structure, `count` of
   // them (as many as there are spin systems). `sorted` is the calculated spectrum ascending; it
-  // bounds the joint search for the automatic offset. With `details` the assignment is filled in
-  // (the lowest line for the first residue among equal sums, and so on); without it only Sum and
-  // Offset are.
-  tScore SpinScore(const tResidueShifts* residues, std::size_t count, const std::int32_t* sorted,
-                   bool details);
+  // bounds the joint search for the automatic offset. The assignment is the lowest line for the
+  // first residue among equal sums, and so on.
+  tScore SpinScore(const tResidueShifts* residues, std::size_t count, const std::int32_t* sorted);
+
+  // The score the task asks for: the sorted comparison of `sorted`, or with spin systems the
+  // residue-by-residue score of `residues` (the calculated spectrum in carbon order, residue by
+  // residue).
+  tScore Score(const std::int32_t* sorted, const tResidueShifts* residues, std::size_t count) {
+    return measured_.SpinSystems() ? SpinScore(residues, count, sorted) : SortedScore(sorted);
+  }
 
   // The smallest sum of |calculated - measured - offset| over one-to-one assignments of the
   // residues to spin systems of their length, for one offset; `bound`: stop and return a value

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "scoring/spectrum_score.hpp"
-#include "spectrum/structure_model.hpp"
+#include "topology/structure.hpp"
 
 namespace glycomb {
+
+// No threshold: every candidate may matter (the table is not full yet).
+inline constexpr std::uint32_t kNoThreshold = std::numeric_limits<std::uint32_t>::max();
 
 // One kept result: a copy of the candidate, its deviation and how it was scored (the offset
 // added to the measured shifts; the spin system each node's residue was matched to).

@@ -1,5 +1,7 @@
 #include "spectrum/assignment_table.hpp"
 
+#include "console/formatting.hpp"
+
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -47,12 +49,6 @@ std::string ResidueLabel(const tStructureNode& node, const tTaskResidue& entry,
 }
 
 }  // namespace
-
-std::string FormatTenths(std::int32_t tenths) {
-  const std::int64_t magnitude = std::abs(static_cast<std::int64_t>(tenths));
-  return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." +
-         std::to_string(magnitude % 10);
-}
 
 tAssignmentTable BuildAssignmentTable(const tStructureModel& model, const tTask& task,
                                       const tResidueTable& residues) {

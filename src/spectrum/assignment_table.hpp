@@ -20,7 +20,4 @@ using tAssignmentTable = std::vector<std::vector<std::string>>;
 tAssignmentTable BuildAssignmentTable(const tStructureModel& model, const tTask& task,
                                       const tResidueTable& residues);
 
-// A shift in tenths of a ppm written in ppm with one decimal: 1015 gives "101.5".
-std::string FormatTenths(std::int32_t tenths);
-
 }  // namespace glycomb

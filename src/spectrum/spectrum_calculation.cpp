@@ -34,17 +34,13 @@ unsigned tSpectrumCalculator::tSubstituent::Cell() const {
   return CellWith(Type, Anomeric, Absolute, C2Proton, C2Group, C1Peculiarity);
 }
 
-tSpectrumCalculator::tSpectrumCalculator(const tTask& task, const tResidueTable& residues,
+tSpectrumCalculator::tSpectrumCalculator(const tComposition& composition,
+                                         const tResidueTable& residues,
                                          const tTopologyTable& topologies,
-                                         const tShiftTable& shifts, tStructureModel& model)
-    : task_(task),
-      topologies_(topologies),
-      shifts_(shifts),
-      model_(model),
-      measured_(task),
-      scorer_(measured_) {
-  for (std::size_t i = 1; i <= task.ResidueCount; ++i) {
-    const std::uint8_t name_index = At(task.Residues, i).NameIndex;
+                                         const tShiftTable& shifts)
+    : topologies_(topologies), shifts_(shifts) {
+  for (std::size_t i = 1; i < composition.size(); ++i) {
+    const std::uint8_t name_index = composition[i].NameIndex;
     const tNameRecord& record = At(residues, name_index);
     tEntryFacts& facts = At(entries_, i);
     facts.RingKind = record.RingKind;
@@ -60,49 +56,32 @@ tSpectrumCalculator::tSpectrumCalculator(const tTask& task, const tResidueTable&
   }
 }
 
-std::uint32_t tSpectrumCalculator::CalculateSpectrum() {
+void tSpectrumCalculator::Calculate(const tStructure& structure,
+                                    const std::uint8_t* carbon_offsets,
+                                    std::int32_t* spectrum) const {
+  std::array<tResidueBlock, kMaxResidues> blocks;
+  if (structure.Nodes.size() > blocks.size()) CheckFailed("range check error: too many nodes");
+  for (std::size_t i = 0; i < structure.Nodes.size(); ++i) {
+    std::string message;
+    if (!TryResidueBlock(structure, i, blocks[i], message)) FatalError(message);
+  }
+  AssembleSpectrum(structure, carbon_offsets, blocks.data(), spectrum);
+}
+
+void CalculateWorkingStructure(tStructureModel& model, const tCalculationTables& tables) {
+  BuildCarbonOffsets(model, tables.Task, tables.Residues);
+  SizeSpectrumArrays(model, tables.Task, tables.Residues);
+  const tStructure& structure = model.WorkingStructure;
+  if (model.CalculatedSpectrum.size() < At(model.CarbonOffsets, structure.Nodes.size())) {
+    CheckFailed("range check error: spectrum shorter than the structure");
+  }
   try {
-    model_.StructuresChecked = CheckedAdd<std::int64_t>(model_.StructuresChecked, 1);
-    const tStructure& structure = model_.WorkingStructure;
-    if (structure.Nodes.size() > blocks_.size()) CheckFailed("range check error: too many nodes");
-    for (std::size_t i = 0; i < structure.Nodes.size(); ++i) blocks_[i] = ResidueBlock(structure, i);
-    if (model_.CalculatedSpectrum.size() < At(model_.CarbonOffsets, structure.Nodes.size())) {
-      CheckFailed("range check error: spectrum shorter than the structure");
-    }
-    AssembleSpectrum(structure, model_.CarbonOffsets.data(), blocks_.data(),
-                     model_.CalculatedSpectrum.data());
+    const tSpectrumCalculator calculator(tables.Task.Residues, tables.Residues, tables.Topologies,
+                                         tables.Shifts);
+    calculator.Calculate(structure, model.CarbonOffsets.data(), model.CalculatedSpectrum.data());
   } catch (const EErrorStop&) {
     HaltRun();
   }
-  if (task_.CalcMode != 0) return kNoDeviation;
-  signal_array& spectrum = model_.CalculatedSpectrum;
-  if (spectrum.size() != measured_.Size()) CheckFailed("range check error: spectra of different lengths");
-  if (measured_.SpinSystems()) carbon_order_ = spectrum;
-  // Any ascending sort gives the same order of these integers as the exchange sort of the task.
-  std::sort(spectrum.begin(), spectrum.end());
-  if (!measured_.SpinSystems()) {
-    score_ = scorer_.SortedScore(spectrum.data());
-    return score_.Sum;
-  }
-  std::array<tResidueShifts, kMaxResidues> residues{};
-  std::size_t count = 0;
-  const tStructure& structure = model_.WorkingStructure;
-  for (std::size_t i = 0; i < structure.Nodes.size(); ++i) {
-    const std::uint8_t first = model_.CarbonOffsets[i];
-    const std::uint8_t carbons = static_cast<std::uint8_t>(model_.CarbonOffsets[i + 1] - first);
-    if (carbons == 0) continue;
-    At(residues, count++) = {carbon_order_.data() + first, carbons, static_cast<std::uint8_t>(i)};
-  }
-  score_ = scorer_.SpinScore(residues.data(), count, spectrum.data(), true);
-  return score_.Sum;
-}
-
-tResidueBlock tSpectrumCalculator::ResidueBlock(const tStructure& structure,
-                                                std::size_t node) const {
-  tResidueBlock block;
-  std::string message;
-  if (!TryResidueBlock(structure, node, block, message)) FatalError(message);
-  return block;
 }
 
 bool tSpectrumCalculator::TryResidueBlock(const tStructure& structure, std::size_t node,

@@ -1,5 +1,5 @@
-// The additive calculation of the 13C spectrum of the working structure and its score against the
-// experimental spectrum.
+// The additive calculation of the 13C spectrum of a structure from the shift table, residue by
+// residue.
 #pragma once
 
 #include <array>
@@ -9,14 +9,10 @@
 #include "databases/names_database.hpp"
 #include "databases/shift_table.hpp"
 #include "input/task.hpp"
-#include "scoring/spectrum_score.hpp"
 #include "spectrum/structure_model.hpp"
 #include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
-
-// CalculateSpectrum's result in /CALC mode.
-inline constexpr std::uint32_t kNoDeviation = 65535;
 
 // What one residue contributes to the spectrum: the shifts of its own carbons, its ring
 // corrections included, and the corrections it hands on to the residues it carries (the C1
@@ -29,40 +25,31 @@ struct tResidueBlock {
   std::int32_t FirstChildC2 = 0;   // added to C2 of the residue at its first child
 };
 
-// Scores the candidate held in the working structure: the search offers every candidate that
-// the best-structure table does not hold yet.
-class tCandidateScorer {
- public:
-  virtual ~tCandidateScorer() = default;
-  // The candidate's deviation; LastScore() holds it with its offset and spin-system assignment.
-  virtual std::uint32_t CalculateSpectrum() = 0;
-  virtual const tScore& LastScore() const = 0;
+// The loaded tables a calculation reads; they must outlive every call that takes them.
+struct tCalculationTables {
+  const tTask& Task;
+  const tResidueTable& Residues;
+  const tTopologyTable& Topologies;
+  const tShiftTable& Shifts;
 };
 
-// Calculates spectra of the structure held in the model. Built once the task, the databases and
-// the topology table are loaded; keeps references to them, which must outlive it. Every
-// calculation reads plain arrays and allocates nothing.
-class tSpectrumCalculator : public tCandidateScorer {
+// Calculates the 13C spectra of structures of one composition. Keeps references to the tables,
+// which must outlive it. Reads plain arrays and allocates nothing; every member is const, so the
+// threads of a search may share one calculator.
+class tSpectrumCalculator {
  public:
-  tSpectrumCalculator(const tTask& task, const tResidueTable& residues,
-                      const tTopologyTable& topologies, const tShiftTable& shifts,
-                      tStructureModel& model);
+  tSpectrumCalculator(const tComposition& composition, const tResidueTable& residues,
+                      const tTopologyTable& topologies, const tShiftTable& shifts);
 
-  // Computes CalculatedSpectrum of the working structure (CarbonOffsets must be current) and
-  // counts it in StructuresChecked. In search mode the spectrum ends sorted ascending and the
-  // result is the deviation (the score's sum); in /CALC mode it stays in carbon order and the
-  // result is kNoDeviation. A missing effect or an internal error is reported and ends the run
-  // (HaltRun).
-  std::uint32_t CalculateSpectrum() override;
-  const tScore& LastScore() const override { return score_; }
-  // The measured spectrum as the scores read it.
-  const tMeasuredSpectrum& Measured() const { return measured_; }
+  // The spectrum of `structure` in carbon order into `spectrum`, C1 of node i at
+  // carbon_offsets[i] (as BuildCarbonOffsets gives them). A missing effect or an internal error
+  // prints its message and raises EErrorStop.
+  void Calculate(const tStructure& structure, const std::uint8_t* carbon_offsets,
+                 std::int32_t* spectrum) const;
 
-  // The block of the residue at `node` of `structure` (of this calculator's topology table).
-  // A missing effect or an internal error raises EErrorStop after its message; `quiet` builds the
-  // message into `message` instead of printing it (for callers that report it later or not at
-  // all). Thread-safe: reads only the tables.
-  tResidueBlock ResidueBlock(const tStructure& structure, std::size_t node) const;
+  // The block of the residue at `node` of `structure` (of this calculator's topology table); false,
+  // with the message in `message` and nothing printed, when it cannot be calculated (a missing
+  // effect), so that the caller decides whether and when to report it.
   bool TryResidueBlock(const tStructure& structure, std::size_t node, tResidueBlock& block,
                        std::string& message) const;
 
@@ -112,16 +99,14 @@ class tSpectrumCalculator : public tCandidateScorer {
   const realdata2e* NearestPair(const tShiftEntry& entry, std::uint8_t code,
                                 const tSubstituent& low, const tSubstituent& high) const;
 
-  const tTask& task_;
   const tTopologyTable& topologies_;
   const tShiftTable& shifts_;
-  tStructureModel& model_;
-  tMeasuredSpectrum measured_;
-  tSpectrumScorer scorer_;
-  tScore score_;
-  signal_array carbon_order_;  // the calculated spectrum before it is sorted
-  std::array<tEntryFacts, 10> entries_{};  // by composition entry 1..n
-  std::array<tResidueBlock, kMaxResidues> blocks_{};
+  std::array<tEntryFacts, kMaxResidues + 1> entries_{};  // by composition entry 1..n
 };
+
+// Calculates the working structure of `model` on its own: fills its CarbonOffsets and gives its
+// CalculatedSpectrum the structure's shifts in carbon order. A missing effect or an internal error
+// is reported and ends the run (HaltRun).
+void CalculateWorkingStructure(tStructureModel& model, const tCalculationTables& tables);
 
 }  // namespace glycomb

@@ -35,7 +35,6 @@ struct tStructureModel {
   // Index of C1 of the residue at each node; the last entry is the total number of carbons.
   std::vector<std::uint8_t> CarbonOffsets;
   signal_array CalculatedSpectrum;
-  std::int64_t StructuresChecked = 0;
 };
 
 // Fills CarbonOffsets from the residues at the nodes of the working structure (checked: at most

@@ -95,10 +95,15 @@ void FillTopology(std::string_view written, std::uint8_t n, tTopology& topology)
 
   int depth = 0;
   int bracketed = 0;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (c == '[') ++depth;
     if (c == ']') --depth;
-    if (c == 'x' && depth > 0) ++bracketed;
+    if (c != 'x') continue;
+    if (depth > 0) ++bracketed;
+    const std::uint8_t node = DigitAt(text, i + 1);
+    topology.WrittenOrder.push_back(node);
+    if (depth == 0) topology.MainChain.set(node);
   }
   topology.Shape = bracketed == 0 ? kShapeLinear : bracketed <= 2 ? kShapeWidespread : kShapeRare;
 
@@ -136,6 +141,22 @@ std::pair<std::uint8_t, std::uint8_t> TopologyChildren(const tTopologyTable& tab
                                                        std::uint8_t topology, std::uint8_t node) {
   const tTopologyNode& entry = At(At(table, topology).Nodes, node);
   return {entry.FirstChild, entry.SecondChild};
+}
+
+std::string_view ShapeClassName(std::uint8_t shape) {
+  switch (shape) {
+    case kShapeLinear: return "linear";
+    case kShapeWidespread: return "widespread branched";
+    default: return "rarely-occurring branched";
+  }
+}
+
+std::string_view ShapeClassHeading(std::uint8_t shape) {
+  switch (shape) {
+    case kShapeLinear: return "Linear:";
+    case kShapeWidespread: return "Widespread branched:";
+    default: return "Rarely-ocurring branched:";
+  }
 }
 
 std::string TopologyShape(std::string_view template_text) {

@@ -39,6 +39,10 @@ struct tTopology {
   std::vector<tTopologyNode> Nodes;  // indexed by node number
   tNodeSet SymmetricNodes;           // nodes marked as carrying two identical subtrees
   tNodeSet StartNodes;  // one node of each class of nodes that symmetries map onto each other
+  // The nodes in the order the written form lists their residues (the template's tokens), and
+  // those of the main chain (outside every bracket).
+  std::vector<std::uint8_t> WrittenOrder;
+  tNodeSet MainChain;
 };
 
 using tTopologyTable = std::vector<tTopology>;
@@ -51,6 +55,11 @@ bool BuildTopologyCatalogue(std::uint8_t n, tTopologyTable& table);
 // range check.
 std::pair<std::uint8_t, std::uint8_t> TopologyChildren(const tTopologyTable& table,
                                                        std::uint8_t topology, std::uint8_t node);
+
+// The name of a shape class in the report ("linear", "widespread branched", "rarely-occurring
+// branched"), and the heading of its section in the result file ("Linear:", ...).
+std::string_view ShapeClassName(std::uint8_t shape);
+std::string_view ShapeClassHeading(std::uint8_t shape);
 
 // The template reduced to its "[", "]" and "x" characters, in order: "-[x2]=x0-x1-" gives "[x]xx".
 // No two templates of one residue count have the same shape.

@@ -107,15 +107,13 @@ TEST(ReferenceDataTest, EveryLinkageOfEveryResiduePairIsCalculated) {
       const auto calculate = [&](const tTopologyTable& topologies, tStructure unit) {
         ++calculated;
         model.WorkingStructure = unit;
-        BuildCarbonOffsets(model, task, residues);
-        tSpectrumCalculator calculator(task, residues, topologies, shifts, model);
         std::string description = " " + std::to_string(unit.Topology) + ":";
         for (const tStructureNode& n : unit.Nodes) {
           description += " " + std::to_string(n.Subst2) + "]" + std::to_string(n.Subst1) + ")" +
                          "ab"[n.Anomeric] + "DL"[n.Absolute] + residues[names[n.Residue - 1]].Name;
         }
         try {
-          calculator.CalculateSpectrum();
+          CalculateWorkingStructure(model, {task, residues, topologies, shifts});
         } catch (const ERunHalted&) {
           failures += "failed:" + description + "\n";
           return;

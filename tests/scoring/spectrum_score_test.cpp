@@ -66,6 +66,32 @@ tRandomTask MakeTask(std::mt19937& random, bool spin, bool automatic) {
   return t;
 }
 
+// The sorted comparison pairs the shifts by rank, whatever carbon each belongs to, and holds sums
+// beyond 16 bits.
+TEST(SpectrumScoreTest, SortedComparisonPairsTheShiftsByRank) {
+  const struct {
+    std::vector<std::int32_t> calculated, measured;  // any order
+    std::uint32_t sum;
+  } cases[] = {
+      {{1032, 640, 715}, {650, 700, 1030}, 27},  // 10 + 15 + 2
+      {{715, 1032, 640}, {1030, 650, 700}, 27},
+      {{650, 1030, 700}, {650, 700, 1030}, 0},
+      {{10, -20, 0}, {0, 0, 0}, 30},
+      {{30000, 30000, 5536}, {0, 0, 0}, 65536},
+      {{-9990, -9990, -9990}, {9999, 9999, 9999}, 59967},
+  };
+  for (const auto& c : cases) {
+    tTask task;
+    task.Spectrum = c.measured;
+    std::sort(task.Spectrum.begin(), task.Spectrum.end());
+    const tMeasuredSpectrum measured(task);
+    tSpectrumScorer scorer(measured);
+    std::vector<std::int32_t> sorted = c.calculated;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(scorer.SortedScore(sorted.data()).Sum, c.sum);
+  }
+}
+
 TEST(SpectrumScoreTest, SpinAndSortedScoresAgainstEveryAssignmentAndOffset) {
   std::mt19937 random(10);
   for (int i = 0; i < 400; ++i) {
@@ -119,7 +145,7 @@ TEST(SpectrumScoreTest, SpinAndSortedScoresAgainstEveryAssignmentAndOffset) {
       } while (std::next_permutation(lines.begin(), lines.end()));
     }
 
-    const tScore spin = scorer.SpinScore(residues.data(), residues.size(), sorted.data(), true);
+    const tScore spin = scorer.SpinScore(residues.data(), residues.size(), sorted.data());
     ASSERT_EQ(spin.Sum, best) << i;
     EXPECT_EQ(spin.Offset, best_offset) << i;
     for (std::size_t r = 0; r < best_lines.size(); ++r) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "databases/names_database.hpp"
-#include "search/pruned_search.hpp"
+#include "search/internal/pass_result.hpp"
 #include "e2e/test_reference_data.hpp"
 #include "support/fixtures.hpp"
 #include "support/in_process.hpp"

@@ -129,10 +129,8 @@ struct SpectrumFixture {
                           record.C2Substituent, record.C1Peculiarity);
   }
 
-  std::uint32_t Calculate() {
-    tSpectrumCalculator calculator(Task, Residues, Topologies, Shifts, Model);
-    return calculator.CalculateSpectrum();
-  }
+  // The spectrum of the placed structure in carbon order; a failure ends the run (HaltRun).
+  void Calculate() { CalculateWorkingStructure(Model, {Task, Residues, Topologies, Shifts}); }
 };
 
 }  // namespace glycomb::testing

@@ -1,5 +1,6 @@
 #include "support/in_process.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -14,8 +15,9 @@
 #include "input/structure_notation.hpp"
 #include "input/task_file.hpp"
 #include "results/result_file.hpp"
-#include "search/parallel_search.hpp"
-#include "search/structure_search.hpp"
+#include "scoring/spectrum_score.hpp"
+#include "search/search.hpp"
+#include "support/literal_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
 #include "support/temp_dir.hpp"
 
@@ -53,11 +55,8 @@ tCalcOutcome CalcInProcess(const std::string& directory, const std::string& reco
     if (!ReadNamesDatabase(run.Residues)) return outcome;
     ParseStructureRecord(record, "", run.Residues, run.Task, run.Topologies,
                          run.Model.WorkingStructure);
-    BuildCarbonOffsets(run.Model, run.Task, run.Residues);
     if (!ReadReferenceData(run)) return outcome;
-    SizeSpectrumArrays(run.Model, run.Task, run.Residues);
-    tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts, run.Model);
-    calculator.CalculateSpectrum();
+    CalculateWorkingStructure(run.Model, {run.Task, run.Residues, run.Topologies, run.Shifts});
   } catch (const EErrorStop&) {
     return outcome;
   } catch (const ERunHalted&) {
@@ -66,10 +65,7 @@ tCalcOutcome CalcInProcess(const std::string& directory, const std::string& reco
   outcome.Calculated = true;
   outcome.Spectrum = run.Model.CalculatedSpectrum;
   outcome.CarbonOffsets = run.Model.CarbonOffsets;
-  const std::string& pattern = run.Topologies.at(run.Model.WorkingStructure.Topology).Template;
-  for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
-    if (pattern[i] == 'x') outcome.NodeOfToken.push_back(static_cast<std::uint8_t>(pattern[i + 1] - '0'));
-  }
+  outcome.NodeOfToken = run.Topologies.at(run.Model.WorkingStructure.Topology).WrittenOrder;
   return outcome;
 }
 
@@ -87,34 +83,27 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
         return outcome;
       }
       const std::uint16_t carbons = SizeSpectrumArrays(run.Model, run.Task, run.Residues);
-      run.Model.WorkingStructure.Nodes.assign(run.Task.ResidueCount, tStructureNode{});
       std::vector<std::uint8_t> name_of_entry;
       for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
       run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);
-      if (mode.Literal) {
-        tSpectrumCalculator calculator(run.Task, run.Residues, run.Topologies, run.Shifts,
-                                       run.Model);
-        tStructureSearch search(run.Task, run.Residues, run.Topologies, run.Model, calculator,
-                                run.BestStructures);
-        search.SearchStartTime = Now();
-        search.SequenceEstimate = 1 << 30;
-        search.SearchAllTopologies();
-        outcome.Checked = run.Model.StructuresChecked;
-        outcome.Scored = outcome.Checked;
-      } else {
-        tSearchOptions options;
-        options.Threads = mode.Threads;
-        options.Bounds = mode.Bounds;
-        options.StartTime = Now();
-        options.SequenceEstimate = 1 << 30;
-        const tSearchCounts counts = RunSearch(run.Task, run.Residues, run.Topologies,
-                                               run.Shifts, run.BestStructures, options);
-        outcome.Checked = counts.StructuresChecked;
-        outcome.Scored = counts.Scored;
-      }
+      const tMeasuredSpectrum measured(run.Task);
+      const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
+      tSearchOptions options;
+      options.Threads = mode.Threads;
+      options.Bounds = mode.Bounds;
+      options.StartTime = Now();
+      options.SequenceEstimate = 1 << 30;
+      const std::atomic<bool> go{true};
+      const tStopToken never(go);
+      const tSearchCounts counts = mode.Literal
+                                       ? LiteralSearch(tables, run.BestStructures, options, never)
+                                       : RunSearch(tables, run.BestStructures, options, never);
+      outcome.Checked = counts.StructuresChecked;
+      outcome.Scored = counts.Scored;
+      run.BestStructures.SortByDeviation();
       std::remove((run.Task.ResultFileName).c_str());
       if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies,
-                           run.Task, run.Residues, carbons)) {
+                           run.Task, run.Residues, carbons, never)) {
         return outcome;
       }
     } catch (const EErrorStop&) {

@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
-"""Runs random tasks without the newer task options through two builds of the program and
-compares their console output (times masked) and result files byte for byte.
+"""Runs random tasks through two builds of the program and compares their console output (times
+masked), result files and report files (run times masked) byte for byte.
 
-    tools/compare/compare_programs.py OLD_BINARY NEW_BINARY [--seed N] [--tasks N]
+    tools/compare/compare_programs.py OLD_BINARY NEW_BINARY [--seed N] [--tasks N] [--all-options]
+                                      [--threads N]
+
+Without --all-options the tasks use only the options every build since the first knows
+(WIDESPREAD, LIMIT, a numeric CORRECTION); with it they also use SPINSYSTEMS, CORRECTION: AUTO
+and REPORT. --threads sets GLYCOMB_THREADS for both builds (default: every core).
 
 Use it to show that a change keeps the output of existing task files: build the commit before
 the change into a directory of its own and pass its binary as OLD_BINARY. Every task runs in a
@@ -40,20 +45,35 @@ def entry(rng):
     return prefix + config + name, CARBONS[name]
 
 
-def random_task(rng):
+def random_task(rng, all_options=False):
     entries = [entry(rng) for _ in range(rng.randint(2, 4))]
     if all(text == 'P' for text, _ in entries):
         entries[0] = ('aDGlc', 6)
     total = sum(count for _, count in entries)
-    shifts = [str(rng.randint(550, 1100)) for _ in range(total)]
     lines = [' '.join(text for text, _ in entries)]
-    lines += [' '.join(shifts[i:i + 6]) for i in range(0, total, 6)]
+    spin = all_options and rng.random() < 0.4
+    if spin:
+        # One line per carbon-bearing residue, C1 first, the lines in any order.
+        residues = [count for _, count in entries if count > 0]
+        rng.shuffle(residues)
+        for count in residues:
+            line = [rng.randint(950, 1110)] + [rng.randint(550, 850) for _ in range(count - 1)]
+            lines.append(' '.join(str(v) for v in line))
+    else:
+        shifts = [str(rng.randint(550, 1100)) for _ in range(total)]
+        lines += [' '.join(shifts[i:i + 6]) for i in range(0, total, 6)]
     if rng.random() < 0.3:
         lines.append('WIDESPREAD')
     if rng.random() < 0.3:
         lines.append('LIMIT: %d' % rng.randint(1, 99))
     if rng.random() < 0.3:
         lines.append('CORRECTION: %d' % rng.randint(-20, 20))
+    if spin:
+        lines.append('SPINSYSTEMS')
+    if all_options and rng.random() < 0.4:
+        lines.append('CORRECTION: AUTO')
+    if all_options and rng.random() < 0.3:
+        lines.append('REPORT')
     return '\n'.join(lines) + '\n'
 
 
@@ -61,16 +81,27 @@ def mask_times(output):
     return re.sub(rb'[0-9]+hr [0-9]+min|[0-9]+\.[0-9]+ s|time[^\n]*', b'T', output)
 
 
-def run(program, task, work):
+def mask_report_times(text):
+    """The run time in the report page and in its data."""
+    text = re.sub(rb'"run_time_s": *[0-9.e+-]+', b'"run_time_s": T', text)
+    return re.sub(rb'(Run time</t[hd]>\s*<td[^>]*>)[^<]*', rb'\1T', text)
+
+
+def run(program, task, work, threads=None):
     shutil.rmtree(work, ignore_errors=True)
     shutil.copytree(DATA, work)
     with open(os.path.join(work, 'T.TSK'), 'w') as f:
         f.write(task)
+    env = dict(os.environ)
+    if threads:
+        env['GLYCOMB_THREADS'] = str(threads)
     done = subprocess.run([program, 'T'], cwd=work, stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=600)
-    result = os.path.join(work, 'T.RES')
-    written = open(result, 'rb').read() if os.path.exists(result) else None
-    return mask_times(done.stdout), done.returncode, written
+                          capture_output=True, timeout=600, env=env)
+    files = []
+    for name in ('T.RES', 'T.HTML', 'T.JSON'):
+        path = os.path.join(work, name)
+        files.append(mask_report_times(open(path, 'rb').read()) if os.path.exists(path) else None)
+    return mask_times(done.stdout), done.returncode, files
 
 
 def main():
@@ -79,6 +110,8 @@ def main():
     parser.add_argument('new')
     parser.add_argument('--seed', type=int, default=1)
     parser.add_argument('--tasks', type=int, default=100)
+    parser.add_argument('--all-options', action='store_true')
+    parser.add_argument('--threads', type=int)
     args = parser.parse_args()
     args.old, args.new = os.path.abspath(args.old), os.path.abspath(args.new)
     rng = random.Random(args.seed)
@@ -86,9 +119,10 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         work = os.path.join(scratch, 'run')
         for _ in range(args.tasks):
-            task = random_task(rng)
-            old, new = run(args.old, task, work), run(args.new, task, work)
-            written += new[2] is not None
+            task = random_task(rng, args.all_options)
+            old = run(args.old, task, work, args.threads)
+            new = run(args.new, task, work, args.threads)
+            written += new[2][0] is not None
             if old == new:
                 same += 1
             else:

@@ -1,13 +1,12 @@
-#include "search/structure_search.hpp"
+#include "search/sequence_enumerator.hpp"
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "console/checked.hpp"
-#include "console/console.hpp"
+#include "search/best_structures.hpp"
+#include "search/passes.hpp"
 #include "support/search_model.hpp"
 
 namespace glycomb {
@@ -60,11 +59,10 @@ std::vector<tTaskResidue> Composition(const tResidueTable& types, const std::str
   return entries;
 }
 
-// The search with its tables, run as the driver runs it; it scores candidates itself, each with
-// the same deviation, by recording them.
-class SearchRun : public tCandidateScorer {
- public:
-  SearchRun(const std::string& composition, bool widespread, std::uint8_t limit) {
+// The enumeration of a composition, run as the literal enumeration runs it: every candidate in
+// order is offered to a table in which all have the same deviation.
+struct Enumeration {
+  Enumeration(const std::string& composition, bool widespread, std::uint8_t limit) {
     const std::vector<tTaskResidue> entries = Composition(residues, composition);
     task.ResidueCount = static_cast<std::uint8_t>(entries.size());
     task.Residues.assign(1, tTaskResidue{});
@@ -72,45 +70,32 @@ class SearchRun : public tCandidateScorer {
     task.WideSpread = widespread ? 1 : 0;
     task.Limit = limit;
     EXPECT_TRUE(BuildTopologyCatalogue(task.ResidueCount, topologies));
-    model.WorkingStructure.Nodes.resize(task.ResidueCount);
     std::vector<std::uint8_t> names;
     for (const tTaskResidue& entry : task.Residues) names.push_back(entry.NameIndex);
     best.Create(limit, task.ResidueCount, names);
-    search.emplace(task, residues, topologies, model, *this, best);
-    search->SequenceEstimate = 1000000;
-  }
-  ~SearchRun() override { RunFlag.store(true); }
-
-  std::uint32_t CalculateSpectrum() override {
-    offered.push_back(model.WorkingStructure);
-    std::vector<std::uint8_t> offsets{0};
-    for (const tStructureNode& node : model.WorkingStructure.Nodes) {
-      const std::uint8_t name = task.Residues.at(node.Residue).NameIndex;
-      offsets.push_back(static_cast<std::uint8_t>(offsets.back() + residues.at(name).CarbonCount));
+    const tSequenceEnumerator enumerator(task, residues, topologies);
+    tStructure structure;
+    structure.Nodes.resize(task.ResidueCount);
+    tSequenceChoices choices;
+    for (const tPass& pass : SearchPasses(task, topologies)) {
+      enumerator.ForEachSequence(pass, structure, [&](bool passes) {
+        if (!passes) return true;
+        ++sequences;
+        enumerator.Choices(structure, choices);
+        choices.ForEachCandidate(structure, [&] {
+          if (best.Holds(structure)) return;
+          scored.push_back(structure);
+          best.Keep(structure, tScore{.Sum = 100});
+        });
+        return true;
+      });
     }
-    if (offsets != model.CarbonOffsets) ++stale_offsets;
-    if (offered.size() == stop_after) RunFlag.store(false);
-    return score_.Sum;
-  }
-  const tScore& LastScore() const override { return score_; }
-
-  void Run() {
-    ::testing::internal::CaptureStdout();
-    try {
-      search->SearchAllTopologies();
-    } catch (const ERunHalted&) {
-      halted = true;
-    } catch (const ECheckFailed& e) {
-      ADD_FAILURE() << e.what();
-    }
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(stale_offsets, 0) << "carbon offsets not rebuilt for a sequence";
   }
 
-  // The sequences of the offered candidates, "topology:entries" in order of generation.
+  // The sequences of the scored candidates, "topology:entries" in order of generation.
   std::string Sequences() const {
     std::string text, last;
-    for (const tStructure& s : offered) {
+    for (const tStructure& s : scored) {
       std::string item = std::to_string(s.Topology) + ":";
       for (const tStructureNode& node : s.Nodes) item += std::to_string(node.Residue);
       if (item != last) text += (text.empty() ? "" : " ") + item;
@@ -122,21 +107,16 @@ class SearchRun : public tCandidateScorer {
   tResidueTable residues = Types();
   tTask task;
   tTopologyTable topologies;
-  tStructureModel model;
   tBestStructures best;
-  std::optional<tStructureSearch> search;
-  tScore score_{.Sum = 100};
-  std::vector<tStructure> offered;
-  std::size_t stop_after = 0;  // clears RunFlag while scoring this candidate (1-based)
-  int stale_offsets = 0;
-  bool halted = false;
+  std::vector<tStructure> scored;
+  int sequences = 0;
 };
 
 // Every candidate scored, in order, and the number of sequences, against the independent model:
 // residue kinds and the WIDESPREAD rules, symmetric nodes, position constraints, N-linked
 // residues, open configurations, the phosphate, and entries of one name whose repeats of kept
 // structures are not scored.
-TEST(StructureSearchTest, CandidatesFollowTheIndependentEnumeration) {
+TEST(SequenceEnumeratorTest, CandidatesFollowTheIndependentEnumeration) {
   const struct {
     const char* composition;
     std::uint8_t limit;
@@ -156,43 +136,23 @@ TEST(StructureSearchTest, CandidatesFollowTheIndependentEnumeration) {
   for (const auto& c : cases) {
     for (const bool widespread : {false, true}) {
       SCOPED_TRACE(c.composition + std::string(widespread ? " WIDESPREAD" : ""));
-      SearchRun run(c.composition, widespread, c.limit);
-      run.Run();
+      const Enumeration run(c.composition, widespread, c.limit);
       const testing::tModelResult expected = testing::tSearchModel(run.task, run.residues).Run();
-      EXPECT_EQ(run.search->SequenceCount, expected.Sequences);
-      ASSERT_EQ(run.offered.size(), expected.Scored.size());
-      for (std::size_t i = 0; i < run.offered.size(); ++i) {
-        ASSERT_TRUE(run.offered[i].Topology == expected.Scored[i].Topology &&
-                    run.offered[i].Nodes == expected.Scored[i].Nodes)
+      EXPECT_EQ(run.sequences, expected.Sequences);
+      ASSERT_EQ(run.scored.size(), expected.Scored.size());
+      for (std::size_t i = 0; i < run.scored.size(); ++i) {
+        ASSERT_TRUE(run.scored[i].Topology == expected.Scored[i].Topology &&
+                    run.scored[i].Nodes == expected.Scored[i].Nodes)
             << "candidate " << i;
       }
     }
   }
 }
 
-TEST(StructureSearchTest, SequencesOfThreeResiduesInOrderOfGeneration) {
-  SearchRun run("aDPyr aDFur aDHex", false, 20);
-  run.Run();
+TEST(SequenceEnumeratorTest, SequencesOfThreeResiduesInOrderOfGeneration) {
+  const Enumeration run("aDPyr aDFur aDHex", false, 20);
   EXPECT_EQ(run.Sequences(),
             "0:123 0:132 1:123 1:132 1:213 1:312 1:231 1:321 2:123 2:132 2:213 2:312 2:231 2:321");
-}
-
-TEST(StructureSearchTest, StopRequestEndsTheRunAfterTheCurrentSequence) {
-  SearchRun run("aDPyr aDFur aDHex", false, 20);
-  run.stop_after = 1;
-  run.Run();
-  EXPECT_TRUE(run.halted);
-  EXPECT_EQ(run.Sequences(), "0:123");
-  EXPECT_EQ(run.offered.size(), 2u * 2 * 4) << "every position choice of the first sequence";
-  EXPECT_EQ(run.search->SequenceCount, 1);
-}
-
-TEST(StructureSearchTest, StopRequestIsHonouredAfterARejectedSequence) {
-  SearchRun run("aDAld aDPyr", true, 20);
-  RunFlag.store(false);
-  run.Run();
-  EXPECT_TRUE(run.halted);
-  EXPECT_TRUE(run.offered.empty());
 }
 
 }  // namespace

@@ -1,0 +1,100 @@
+// Internal to the search. A sequence in the middle of the descent: which choices are fixed, which
+// blocks and carbon values they determine, level by level. Level l is the state after the first l
+// variables of the sequence's choices are fixed; a variable with a single option counts as fixed
+// from level 0.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "scoring/spectrum_score.hpp"
+#include "search/internal/block_table.hpp"
+#include "search/sequence_enumerator.hpp"
+
+namespace glycomb {
+
+inline constexpr std::size_t kMaxLevels = 2 * kMaxResidues + 1;
+inline constexpr std::size_t kMaxSpectrum = kMaxCarbons * kMaxResidues;
+
+// What one level adds: the blocks and carbons its choice determines.
+struct tLevel {
+  std::vector<std::uint8_t> Carbons;  // carbons whose values it determines
+  std::vector<std::uint8_t> Blocks;   // nodes whose blocks it determines
+  std::array<std::int32_t, kMaxSpectrum> Added{};  // the values of Carbons, ascending
+  std::size_t AddedCount = 0;
+  std::vector<std::int32_t> Sorted;  // every value determined up to this level, ascending,
+  std::size_t SortedCount = 0;       // valid when Merged
+  bool Merged = false;
+};
+
+class tPartialStructure {
+ public:
+  // Sizes the arrays for `carbon_count` carbons.
+  explicit tPartialStructure(std::size_t carbon_count);
+
+  // Lays out the sequence whose choices and blocks are given: the level of every block and
+  // carbon. `carbon_offsets` (C1 of each node, then the number of carbons) and `phosphate`
+  // (whether each composition entry is the phosphate) describe the sequence's residues. Every
+  // argument must outlive the descent of the sequence.
+  void Layout(const tSequenceChoices& choices, const tBlockTable& blocks, const tTopology& topology,
+              const std::uint8_t* carbon_offsets, const tStructure& structure,
+              const std::array<bool, kMaxResidues + 1>& phosphate);
+
+  // Takes the blocks and values that the choices up to `level` determine (Choose sets the options
+  // first). Determine(0) takes those fixed from the start.
+  void Determine(std::size_t level);
+  // Fills the level's Sorted from the level above and its own values.
+  void MergeSorted(std::size_t level);
+  void Choose(std::size_t variable, std::size_t option) {
+    choice_[variable] = static_cast<std::uint8_t>(option);
+  }
+
+  const tSequenceChoices& Choices() const { return *choices_; }
+  const tBlockTable& Blocks() const { return *blocks_; }
+  const tTopology& Topology() const { return *topology_; }
+  const std::uint8_t* Choice() const { return choice_.data(); }
+  std::size_t Variables() const { return choices_->Variables(); }
+  // Whether `variable` is fixed at `level`.
+  bool Fixed(std::size_t variable, std::size_t level) const {
+    return choices_->Count(variable) <= 1 || variable + 1 <= level;
+  }
+  const tLevel& Level(std::size_t level) const { return levels_[level]; }
+  tLevel& Level(std::size_t level) { return levels_[level]; }
+  // The level at which the block of `node` is determined.
+  std::size_t BlockLevel(std::size_t node) const { return block_level_[node]; }
+  bool PhosphateParent(std::size_t node) const { return phosphate_parent_[node]; }
+  // The carbons of `node` that its parent changes (C1, and C2 below a phosphate).
+  std::size_t DependentCarbons(std::size_t node) const { return phosphate_parent_[node] ? 2 : 1; }
+  std::size_t FirstCarbon(std::size_t node) const { return carbon_offsets_[node]; }
+  std::size_t CarbonCount(std::size_t node) const {
+    return carbon_offsets_[node + 1] - carbon_offsets_[node];
+  }
+  std::size_t NodeOfCarbon(std::size_t carbon) const { return node_of_carbon_[carbon]; }
+  // The value of a carbon, valid once a level has determined it.
+  std::int32_t Value(std::size_t carbon) const { return values_[carbon]; }
+  const std::int32_t* Values() const { return values_.data(); }
+  // The residues that carry carbons, in node order, their shifts pointing into the values.
+  const tResidueShifts* Residues() const { return residues_.data(); }
+  std::size_t ResidueCount() const { return residue_count_; }
+  // Candidates below a node of the descent at `level`.
+  std::int64_t LeavesBelow(std::size_t level) const { return leaves_below_[level]; }
+
+ private:
+  const tSequenceChoices* choices_ = nullptr;
+  const tBlockTable* blocks_ = nullptr;
+  const tTopology* topology_ = nullptr;
+  const std::uint8_t* carbon_offsets_ = nullptr;
+  std::array<std::uint8_t, 2 * kMaxResidues> choice_{};
+  std::array<std::int64_t, kMaxLevels> leaves_below_{};
+  std::array<std::size_t, kMaxResidues> block_level_{};
+  std::array<bool, kMaxResidues> phosphate_parent_{};  // C2 takes the parent's effect too
+  std::array<const tResidueBlock*, kMaxResidues> current_{};  // the determined blocks
+  std::vector<std::uint8_t> node_of_carbon_;
+  std::vector<std::int32_t> values_;  // by carbon
+  std::array<tLevel, kMaxLevels> levels_;
+  std::array<tResidueShifts, kMaxResidues> residues_{};
+  std::size_t residue_count_ = 0;
+};
+
+}  // namespace glycomb

@@ -1,0 +1,137 @@
+#include "search/internal/sequence_descent.hpp"
+
+#include <algorithm>
+
+namespace glycomb {
+
+tPruningThreshold::tPruningThreshold(tBestStructures& local,
+                                     const std::atomic<std::uint32_t>& committed,
+                                     tPeerThresholds& peers, std::size_t self)
+    : local_(local), committed_(committed), peers_(peers), self_(self) {}
+
+void tPruningThreshold::BeginPass(std::size_t pass) {
+  pass_ = pass;
+  local_threshold_ = local_.Threshold();
+  Publish();
+}
+
+std::uint32_t tPruningThreshold::Current() const {
+  std::uint32_t threshold = std::min(local_threshold_, committed_.load(std::memory_order_relaxed));
+  for (std::size_t peer = 0; peer < peers_.size(); ++peer) {
+    if (peer == self_) continue;
+    const std::uint64_t published = peers_[peer].load(std::memory_order_relaxed);
+    if ((published >> 32) < pass_) threshold = std::min(threshold, static_cast<std::uint32_t>(published));
+  }
+  return threshold;
+}
+
+void tPruningThreshold::Keep(const tStructure& structure, const tScore& score) {
+  if (local_.Holds(structure)) return;
+  local_.Keep(structure, score);
+  local_threshold_ = local_.Threshold();
+  Publish();
+}
+
+void tPruningThreshold::Publish() {
+  peers_[self_].store((static_cast<std::uint64_t>(pass_) << 32) | local_threshold_,
+                      std::memory_order_relaxed);
+}
+
+tSequenceDescent::tSequenceDescent(const tTopologyTable& topologies,
+                                   const tSpectrumCalculator& calculator,
+                                   const tMeasuredSpectrum& measured, tPruningThreshold& threshold,
+                                   const std::array<bool, kMaxResidues + 1>& phosphate)
+    : topologies_(topologies),
+      calculator_(calculator),
+      measured_(measured),
+      threshold_(threshold),
+      phosphate_(phosphate),
+      scorer_(measured),
+      fit_(measured),
+      partial_(measured.Size()),
+      open_(measured, fit_.Bound(), measured.Size()),
+      inputs_{partial_, open_, measured},
+      bounds_(inputs_, fit_.Bound(), scorer_, measured.Size()) {}
+
+bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& choices,
+                              tPassResult& result) {
+  tStructure& structure = model.WorkingStructure;
+  structure_ = &structure;
+  result_ = &result;
+  if (choices.Empty()) return true;
+  const tTopology& topology = topologies_[structure.Topology];
+  if (!blocks_.Build(choices, topology, structure, calculator_)) {
+    result.Failed = true;
+    result.Message = blocks_.FirstFailure();
+    return false;
+  }
+  partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), structure, phosphate_);
+  fit_.Refit();
+  open_.Prepare(partial_);
+  partial_.Determine(0);
+  partial_.MergeSorted(0);
+  if (use_bounds_ && Prune(0)) {
+    result.Unrecorded += partial_.LeavesBelow(0);
+    return true;
+  }
+  Descend(0);
+  return true;
+}
+
+bool tSequenceDescent::Prune(std::size_t level) {
+  ++visit_;
+  return bounds_.Prunes(level, threshold_.Current(), visit_);
+}
+
+void tSequenceDescent::Descend(std::size_t level) {
+  if (level == partial_.Variables()) {
+    Leaf();
+    return;
+  }
+  const std::size_t count = partial_.Choices().Count(level);
+  const bool bound_here = use_bounds_ && level + 1 < partial_.Variables();
+  for (std::size_t option = 0; option < count; ++option) {
+    partial_.Choose(level, option);
+    partial_.Determine(level + 1);
+    if (bound_here && Prune(level + 1)) {
+      result_->Unrecorded += partial_.LeavesBelow(level + 1);
+      continue;
+    }
+    if (!partial_.Level(level + 1).Merged) partial_.MergeSorted(level + 1);
+    Descend(level + 1);
+  }
+}
+
+void tSequenceDescent::Leaf() {
+  ++scored_;
+  const std::uint32_t threshold = threshold_.Current();
+  const std::int32_t* sorted = partial_.Level(partial_.Variables()).Sorted.data();
+  if (measured_.SpinSystems() && threshold != kNoThreshold) {
+    // The sorted comparison never exceeds the residue-matched sum, nor does the residue-matched
+    // sum with an offset of its own for every residue: both bound the exact score cheaply.
+    if (scorer_.SortedScore(sorted).Sum > threshold ||
+        (measured_.AutoOffset() && bounds_.SpinOffset.Bound(partial_.Variables(), visit_) > threshold)) {
+      ++result_->Unrecorded;
+      return;
+    }
+  }
+  const tScore score = scorer_.Score(sorted, partial_.Residues(), partial_.ResidueCount());
+  if (score.Sum > threshold) {
+    ++result_->Unrecorded;
+    return;
+  }
+  // A better fit for the additive bound, from the next sequence on.
+  if (!measured_.AutoOffset()) fit_.Offer(sorted, measured_.Size(), score.Sum);
+  Record(score);
+}
+
+void tSequenceDescent::Record(const tScore& score) {
+  const tSequenceChoices& choices = partial_.Choices();
+  for (std::size_t v = 0; v < choices.Variables(); ++v) {
+    choices.Apply(v, partial_.Choice()[v], *structure_);
+  }
+  result_->Record(*structure_, score);
+  threshold_.Keep(*structure_, score);
+}
+
+}  // namespace glycomb

@@ -1,0 +1,97 @@
+// Internal to the search. The descent over the choices of one sequence: candidates are assembled
+// from the sequence's blocks level by level, and a subtree is skipped (only counted) when a lower
+// bound shows that none of its candidates can reach the threshold.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "scoring/spectrum_score.hpp"
+#include "search/best_structures.hpp"
+#include "search/internal/block_table.hpp"
+#include "search/internal/bounds.hpp"
+#include "search/internal/open_residues.hpp"
+#include "search/internal/partial_structure.hpp"
+#include "search/internal/pass_result.hpp"
+#include "spectrum/structure_model.hpp"
+
+namespace glycomb {
+
+// What the tables of the workers allow, for the others: the pass each searches (high 32 bits) and
+// the worst deviation of its table, which has seen only candidates of that pass and earlier ones.
+using tPeerThresholds = std::vector<std::atomic<std::uint64_t>>;
+
+// The threshold a worker prunes with: the least of the worst deviations of its own table, of the
+// merged table after a prefix of passes that all come before the one searched (`committed`), and
+// of the tables of the workers that search earlier passes. A candidate above it can neither enter
+// the merged table nor be a duplicate of a kept entry (docs/search.md).
+class tPruningThreshold {
+ public:
+  // Every argument must outlive it.
+  tPruningThreshold(tBestStructures& local, const std::atomic<std::uint32_t>& committed,
+                    tPeerThresholds& peers, std::size_t self);
+
+  void BeginPass(std::size_t pass);
+  std::uint32_t Current() const;
+  // Keeps a recorded candidate in the worker's own table and publishes the table's threshold.
+  void Keep(const tStructure& structure, const tScore& score);
+
+ private:
+  void Publish();
+
+  tBestStructures& local_;
+  const std::atomic<std::uint32_t>& committed_;
+  tPeerThresholds& peers_;
+  std::size_t self_ = 0;
+  std::size_t pass_ = 0;
+  std::uint32_t local_threshold_ = kNoThreshold;
+};
+
+class tSequenceDescent {
+ public:
+  // Every argument must outlive it. `phosphate` tells for every composition entry whether it is
+  // the phosphate.
+  tSequenceDescent(const tTopologyTable& topologies, const tSpectrumCalculator& calculator,
+                   const tMeasuredSpectrum& measured, tPruningThreshold& threshold,
+                   const std::array<bool, kMaxResidues + 1>& phosphate);
+
+  // Scores every candidate (switches the bounds off, for measuring what they save).
+  void DisableBounds() { use_bounds_ = false; }
+  // Candidates scored exactly (the others were counted in skipped subtrees).
+  std::int64_t Scored() const { return scored_; }
+
+  // Searches the candidates of the sequence held in `model` (residues placed, carbon offsets
+  // built) whose choices are `choices`, in the order of generation: records into `result` those
+  // whose sum does not exceed the threshold when they are reached, counts the others. Returns false
+  // when a candidate of the sequence cannot be calculated; `result` then holds the message the
+  // literal enumeration would print.
+  bool Search(tStructureModel& model, const tSequenceChoices& choices, tPassResult& result);
+
+ private:
+  bool Prune(std::size_t level);
+  void Descend(std::size_t level);
+  void Leaf();
+  void Record(const tScore& score);
+
+  const tTopologyTable& topologies_;
+  const tSpectrumCalculator& calculator_;
+  const tMeasuredSpectrum& measured_;
+  tPruningThreshold& threshold_;
+  std::array<bool, kMaxResidues + 1> phosphate_{};
+  tSpectrumScorer scorer_;
+  tAdditiveFit fit_;
+  tBlockTable blocks_;
+  tPartialStructure partial_;
+  tOpenResidues open_;
+  tBoundInputs inputs_;
+  tBoundSet bounds_;
+  tStructure* structure_ = nullptr;
+  tPassResult* result_ = nullptr;
+  bool use_bounds_ = true;
+  std::int64_t scored_ = 0;
+  std::uint64_t visit_ = 0;  // numbers the nodes of the descent, for the caches of the bounds
+};
+
+}  // namespace glycomb

@@ -1,0 +1,58 @@
+// The search: every structure the task allows, enumerated in the order of generation, scored
+// against the measured spectrum, the best kept. Exact and divided: the passes are shared out among
+// threads and a subtree is only counted when a lower bound proves that none of its candidates can
+// enter the table, yet the table and the count of structures checked are those of the literal
+// enumeration on one thread. docs/search.md is the contract.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "console/stop_token.hpp"
+#include "databases/names_database.hpp"
+#include "databases/shift_table.hpp"
+#include "input/task.hpp"
+#include "scoring/spectrum_score.hpp"
+#include "search/best_structures.hpp"
+#include "topology/topology_catalogue.hpp"
+
+namespace glycomb {
+
+// The loaded tables of a search; they must outlive it. `Measured` is the task's spectrum as the
+// scores read it, built once for the run.
+struct tSearchTables {
+  const tTask& Task;
+  const tResidueTable& Residues;
+  const tTopologyTable& Topologies;
+  const tShiftTable& Shifts;
+  const tMeasuredSpectrum& Measured;
+};
+
+struct tSearchOptions {
+  unsigned Threads = 1;
+  bool Bounds = true;    // skip subtrees whose deviations all lie above the threshold
+  double StartTime = 0;  // of the search, in days, for the progress line
+  std::int32_t SequenceEstimate = 1;
+  // For tests of the failure paths: called by a worker before it searches pass `pass`.
+  std::function<void(std::size_t pass)> BeforePass;
+};
+
+struct tSearchCounts {
+  std::int64_t StructuresChecked = 0;  // as the literal enumeration counts them
+  std::int64_t Scored = 0;             // candidates whose deviation was calculated
+  std::int32_t Sequences = 0;          // sequences that passed the checks
+};
+
+// The number of threads to search with: GLYCOMB_THREADS when it holds a number from 1 on, else
+// every core.
+unsigned SearchThreads();
+
+// Searches every pass of the task and leaves the best candidates in `best` (sized for the task).
+// Shows the progress line once per sequence. A stop request (`stop`) ends the run (HaltRun) after
+// the sequences in progress; a candidate that cannot be calculated ends it with the message the
+// literal enumeration would print. An exception inside a worker ends every worker and is raised
+// again here.
+tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
+                        const tSearchOptions& options, const tStopToken& stop);
+
+}  // namespace glycomb

@@ -1,0 +1,18 @@
+// The literal enumeration: every candidate of every pass in the order of generation, calculated
+// and scored one by one and offered to the best-structure table. The reference that the pruned,
+// threaded search of the program must equal, table and count; the tests and the benchmark run it.
+#pragma once
+
+#include "console/stop_token.hpp"
+#include "search/best_structures.hpp"
+#include "search/search.hpp"
+
+namespace glycomb::testing {
+
+// Searches as RunSearch does (same progress lines; a stop request after a sequence and a
+// candidate that cannot be calculated end the run with HaltRun), on one thread and without
+// bounds. Counts.Scored equals the structures checked.
+tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
+                            const tSearchOptions& options, const tStopToken& stop);
+
+}  // namespace glycomb::testing
