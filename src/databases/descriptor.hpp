@@ -3,7 +3,9 @@
 // A substitution pattern (one position, or two positions) picks a slot.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace glycomb {
 
@@ -29,6 +31,22 @@ constexpr unsigned DescriptorCell(unsigned type, unsigned anomeric, unsigned abs
   cell = cell * kC2GroupCount + c2_group;
   return cell * kC1PeculiarityCount + c1_peculiarity;
 }
+
+// Where the six letters of a substituent descriptor stand on a line of a data file (column 1 is
+// the first character), and the letters the file uses for a C2 proton of an open chain.
+struct tDescriptorLayout {
+  std::size_t C1Peculiarity, Type, Anomeric, Absolute, C2Group, C2Proton;
+  const char* OpenChainLetters;  // "CcXx" in the c13data files, "OoXx" in EFFECTS.PS
+};
+
+// The letter of a descriptor that could not be read, in the order they are read.
+enum class tDescriptorFault { kNone, kC1Peculiarity, kType, kAnomeric, kAbsolute, kC2Group, kC2Proton };
+
+// The grid cell of the descriptor whose letters stand at `layout` on `line`: type S, F, A, P or N
+// (P a non-sugar with the phosphate peculiarity), the anomeric letter only for S and F. Sets
+// `fault` to the first letter that cannot be read (the result is then 0), else to kNone.
+unsigned DecodeDescriptor(const std::string& line, const tDescriptorLayout& layout,
+                          tDescriptorFault& fault);
 
 // Number of one-substituent slots (positions 2..c) and of two-substituent slots of a residue with
 // `carbon_count` carbons.

@@ -7,6 +7,7 @@
 #include "console/checked.hpp"
 #include "console/console.hpp"
 #include "databases/data_file.hpp"
+#include "databases/descriptor.hpp"
 #include "databases/fixed_columns.hpp"
 #include "databases/shift_database.hpp"
 
@@ -18,12 +19,13 @@ constexpr char kFileName[] = "EFFECTS.PS";
 // Layout of an effect line; column 1 is the first character. Descriptor letters, position, form,
 // then the effect on C1 of the substituent and one effect per carbon of the residue:
 //   noa DaS3 -> 0.5 / -0.3  8.2 -0.9  0.0  0.1 -0.2
-constexpr std::size_t kC1PeculiarityColumn = 1;
-constexpr std::size_t kC2GroupColumn = 2;
-constexpr std::size_t kC2ProtonColumn = 3;
-constexpr std::size_t kAbsoluteColumn = 5;
-constexpr std::size_t kAnomericColumn = 6;
-constexpr std::size_t kTypeColumn = 7;
+constexpr tDescriptorLayout kDescriptorLayout = {.C1Peculiarity = 1,
+                                                 .Type = 7,
+                                                 .Anomeric = 6,
+                                                 .Absolute = 5,
+                                                 .C2Group = 2,
+                                                 .C2Proton = 3,
+                                                 .OpenChainLetters = "OoXx"};
 constexpr std::size_t kPositionColumn = 8;
 constexpr std::size_t kFormColumn = 9;
 constexpr tPunctuation kEffectPrefix[] = {{10, '-'}, {11, '>'}, {18, '/'}};
@@ -35,17 +37,6 @@ constexpr tTenthsColumns ValueColumns(std::size_t j) {
 // A "#P" line: the residue key in columns 1..8, then the effects on C1 and C2 of the residue.
 constexpr std::size_t kResidueKeyLength = 8;
 constexpr tTenthsColumns kPhosphateEffectColumns[2] = {{13, 14, 15, 16}, {20, 21, 22, 23}};
-
-constexpr tLetterCode kC1PeculiarityLetters[] = {
-    {"Nn", kC1Normal}, {"Cc", kC1Catt}, {"Aa", kC1Aatt}};
-constexpr tLetterCode kTypeLetters[] = {
-    {"Ss", kPyranose}, {"Ff", kFuranose}, {"Aa", kAlditol}, {"PpNn", kNonSugar}};
-constexpr tLetterCode kAnomericLetters[] = {{"Aa", 0}, {"Bb", 1}};
-constexpr tLetterCode kAbsoluteLetters[] = {{"DdXx", 0}, {"Ll", 1}};
-constexpr tLetterCode kC2GroupLetters[] = {
-    {"OoXx", kC2Hydroxy}, {"Nn", kC2Amino}, {"Dd", kC2Deoxy}};
-constexpr tLetterCode kC2ProtonLetters[] = {
-    {"Aa", kC2ProtonAxial}, {"Ee", kC2ProtonEquatorial}, {"OoXx", kC2ProtonOpenChain}};
 
 constexpr char kUnexpectedEnd[] =
     "Unexpected end of file EFFECTS.PS. It should be ended with an empty block (`#`)";
@@ -190,44 +181,34 @@ class tEffectsReader {
   }
 
   unsigned DecodeSubstituent(const std::string& line) const {
-    auto c1_peculiarity =
-        DecodeLetter(ColumnChar(line, kC1PeculiarityColumn), kC1PeculiarityLetters);
-    if (!c1_peculiarity) Fail("Could not determine the substituent C1 peculiarities");
-    const char type_letter = ColumnChar(line, kTypeColumn);
-    const auto type = DecodeLetter(type_letter, kTypeLetters);
-    if (!type) {
-      FatalError(
-          "Could not determine the substituent type, file EFFECTS.PS, line " + Line() + kLineBreak +
-          "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).");
-    }
-    if (type_letter == 'P' || type_letter == 'p') c1_peculiarity = kC1Phosphate;
-    std::uint8_t anomeric = 0;
-    if (*type == kPyranose || *type == kFuranose) {
-      const auto letter = DecodeLetter(ColumnChar(line, kAnomericColumn), kAnomericLetters);
-      if (!letter) {
+    tDescriptorFault fault;
+    const unsigned cell = DecodeDescriptor(line, kDescriptorLayout, fault);
+    switch (fault) {
+      case tDescriptorFault::kNone:
+        break;
+      case tDescriptorFault::kC1Peculiarity:
+        Fail("Could not determine the substituent C1 peculiarities");
+      case tDescriptorFault::kType:
+        FatalError(
+            "Could not determine the substituent type, file EFFECTS.PS, line " + Line() +
+            kLineBreak +
+            "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).");
+      case tDescriptorFault::kAnomeric:
         Fail(
             "The anomeric configuration of the substituent of S or F type should be either "
             "a(alpha) or b(beta)");
-      }
-      anomeric = *letter;
+      case tDescriptorFault::kAbsolute:
+        Fail("The substituent absolute configuration should be either DD(same) or DL(different)");
+      case tDescriptorFault::kC2Group:
+        Fail(
+            "The type of group at C2 of the substituent should be either O(hydroxy) or N(amino) or "
+            "D(desoxy)");
+      case tDescriptorFault::kC2Proton:
+        Fail(
+            "The orientation of proton at C2 of the second substituent should be either a(axial) or "
+            "e(equatorial) or o(open chain)");
     }
-    const auto absolute = DecodeLetter(ColumnChar(line, kAbsoluteColumn), kAbsoluteLetters);
-    if (!absolute) {
-      Fail("The substituent absolute configuration should be either DD(same) or DL(different)");
-    }
-    const auto c2_group = DecodeLetter(ColumnChar(line, kC2GroupColumn), kC2GroupLetters);
-    if (!c2_group) {
-      Fail(
-          "The type of group at C2 of the substituent should be either O(hydroxy) or N(amino) or "
-          "D(desoxy)");
-    }
-    const auto c2_proton = DecodeLetter(ColumnChar(line, kC2ProtonColumn), kC2ProtonLetters);
-    if (!c2_proton) {
-      Fail(
-          "The orientation of proton at C2 of the second substituent should be either a(axial) or "
-          "e(equatorial) or o(open chain)");
-    }
-    return DescriptorCell(*type, anomeric, *absolute, *c2_proton, *c2_group, *c1_peculiarity);
+    return cell;
   }
 
   std::uint8_t ReadC1Effect(const std::string& line) const {

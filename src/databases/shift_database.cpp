@@ -5,6 +5,7 @@
 #include "console/checked.hpp"
 #include "console/console.hpp"
 #include "databases/data_file.hpp"
+#include "databases/descriptor.hpp"
 #include "databases/fixed_columns.hpp"
 
 namespace glycomb {
@@ -27,17 +28,6 @@ constexpr std::size_t ShiftBlankColumn(std::size_t k) { return 37 + 6 * k; }
 constexpr tTenthsColumns ShiftColumns(std::size_t k) {
   return {37 + 6 * k, 40 + 6 * k, 41 + 6 * k, 42 + 6 * k};
 }
-
-constexpr tLetterCode kAnomericLetters[] = {{"Aa", 0}, {"Bb", 1}};
-constexpr tLetterCode kTypeLetters[] = {
-    {"Ss", kPyranose}, {"Ff", kFuranose}, {"Aa", kAlditol}, {"PpNn", kNonSugar}};
-constexpr tLetterCode kC2GroupLetters[] = {
-    {"OoXx", kC2Hydroxy}, {"Nn", kC2Amino}, {"Dd", kC2Deoxy}};
-constexpr tLetterCode kC2ProtonLetters[] = {
-    {"Aa", kC2ProtonAxial}, {"Ee", kC2ProtonEquatorial}, {"CcXx", kC2ProtonOpenChain}};
-constexpr tLetterCode kAbsoluteLetters[] = {{"DdXx", 0}, {"Ll", 1}};
-constexpr tLetterCode kC1PeculiarityLetters[] = {
-    {"Nn", kC1Normal}, {"Cc", kC1Catt}, {"Aa", kC1Aatt}};
 
 constexpr char kDirectory[] = "c13data/";
 constexpr const char* kOrdinals[2] = {"first", "second"};
@@ -113,45 +103,36 @@ class tShiftFileReader {
   unsigned DecodeSubstituent(const std::string& line, int s) const {
     const tSubstituentColumns& columns = kSubstituentColumns[s];
     const std::string ordinal = kOrdinals[s];
-    auto c1_peculiarity =
-        DecodeLetter(ColumnChar(line, columns.C1Peculiarity), kC1PeculiarityLetters);
-    if (!c1_peculiarity) {
-      Fail("Could not determine the " + ordinal + " substituent C1 peculiarities, file ");
-    }
-    const char type_letter = ColumnChar(line, columns.Type);
-    const auto type = DecodeLetter(type_letter, kTypeLetters);
-    if (!type) {
-      FatalError(
-          "Could not determine the type of the " + ordinal + " substituent, file " +
-          file_.DisplayName + ", line " + Line() + kLineBreak +
-          "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).");
-    }
-    if (type_letter == 'P' || type_letter == 'p') c1_peculiarity = kC1Phosphate;
-    std::uint8_t anomeric = 0;
-    if (*type == kPyranose || *type == kFuranose) {
-      const auto letter = DecodeLetter(ColumnChar(line, columns.Anomeric), kAnomericLetters);
-      if (!letter) {
+    tDescriptorFault fault;
+    const unsigned cell = DecodeDescriptor(
+        line,
+        {columns.C1Peculiarity, columns.Type, columns.Anomeric, columns.Absolute, columns.C2Group,
+         columns.C2Proton, "CcXx"},
+        fault);
+    switch (fault) {
+      case tDescriptorFault::kNone:
+        break;
+      case tDescriptorFault::kC1Peculiarity:
+        Fail("Could not determine the " + ordinal + " substituent C1 peculiarities, file ");
+      case tDescriptorFault::kType:
+        FatalError(
+            "Could not determine the type of the " + ordinal + " substituent, file " +
+            file_.DisplayName + ", line " + Line() + kLineBreak +
+            "It should be one of: S(pyranose),F(furanose),A(alditol),P(phosphate),N(not a sugar).");
+      case tDescriptorFault::kAnomeric:
         Fail("The anomeric configuration of the " + ordinal +
              " substituent of S or F type should be either a(alpha) or b(beta), file ");
-      }
-      anomeric = *letter;
+      case tDescriptorFault::kAbsolute:
+        Fail("The absolute configuration of the " + ordinal +
+             " substituent should be either DD(same) or DL(different), file ");
+      case tDescriptorFault::kC2Group:
+        Fail("The type of substituent at C2 of the " + ordinal +
+             " substituent should be either O(hydroxy) or N(amino) or D(desoxy), file ");
+      case tDescriptorFault::kC2Proton:
+        Fail("The orientation of proton at C2 of the " + ordinal +
+             " substituent should be either a(axial) or e(equatorial) or c(open chain), file ");
     }
-    const auto absolute = DecodeLetter(ColumnChar(line, columns.Absolute), kAbsoluteLetters);
-    if (!absolute) {
-      Fail("The absolute configuration of the " + ordinal +
-           " substituent should be either DD(same) or DL(different), file ");
-    }
-    const auto c2_group = DecodeLetter(ColumnChar(line, columns.C2Group), kC2GroupLetters);
-    if (!c2_group) {
-      Fail("The type of substituent at C2 of the " + ordinal +
-           " substituent should be either O(hydroxy) or N(amino) or D(desoxy), file ");
-    }
-    const auto c2_proton = DecodeLetter(ColumnChar(line, columns.C2Proton), kC2ProtonLetters);
-    if (!c2_proton) {
-      Fail("The orientation of proton at C2 of the " + ordinal +
-           " substituent should be either a(axial) or e(equatorial) or c(open chain), file ");
-    }
-    return DescriptorCell(*type, anomeric, *absolute, *c2_proton, *c2_group, *c1_peculiarity);
+    return cell;
   }
 
   std::uint8_t ReadC1Effect(const std::string& line, int s) const {

@@ -197,15 +197,12 @@ class RecordParser {
     FatalError("Could not interpret the structure topology" + context_);
   }
 
-  // Node j takes the token whose number is the ordinal of "x"j among the template's tokens.
+  // The tokens are written in the topology's written order of nodes.
   std::vector<std::string> InNodeOrder(const std::vector<std::string>& tokens) const {
-    const std::string& text = TopologyAt(topologies_, working_.Topology).Template;
+    const std::vector<std::uint8_t>& order = TopologyAt(topologies_, working_.Topology).WrittenOrder;
     std::vector<std::string> ordered(tokens.size());
-    std::size_t ordinal = 0;
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-      if (text[i] != 'x') continue;
-      At(ordered, static_cast<std::size_t>(text[i + 1] - '0')) = At(tokens, ordinal);
-      ++ordinal;
+    for (std::size_t written = 0; written < order.size(); ++written) {
+      At(ordered, order[written]) = At(tokens, written);
     }
     return ordered;
   }

@@ -4,17 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "console/checked.hpp"
 #include "databases/names_database.hpp"
+#include "scoring/spectrum_score.hpp"
+#include "search/search.hpp"
 #include "search/internal/pass_result.hpp"
 #include "e2e/test_reference_data.hpp"
 #include "support/fixtures.hpp"
 #include "support/in_process.hpp"
 #include "support/program_runner.hpp"
+#include "support/random_tasks.hpp"
 #include "support/temp_dir.hpp"
 
 namespace glycomb {
@@ -23,92 +28,7 @@ namespace {
 using testing::SearchInProcess;
 using testing::tSearchMode;
 using testing::TempDir;
-
-// Random tasks: two to four residues (sugars of known or unknown configuration, alditols, the
-// N-linked non-sugar, phosphates), sometimes constrained; a spectrum near that of some structure
-// (so that the table fills with close candidates and the bounds prune), or random values; and
-// any of the options.
-class tTaskGenerator {
- public:
-  tTaskGenerator(const tResidueTable& residues, bool test_data, unsigned seed)
-      : residues_(residues), random_(seed) {
-    for (std::size_t i = 1; i < residues.size(); ++i) {
-      if (!test_data || residues[i].Name == "Hex" || residues[i].Name == "Gol" ||
-          residues[i].Name == "Gan" || residues[i].Name == "Acy") {
-        names_.push_back(static_cast<std::uint8_t>(i));
-      }
-    }
-  }
-
-  std::string Task() {
-    const std::size_t count = 2 + Pick(Pick(4) == 0 ? 3 : 2);
-    std::vector<std::uint8_t> types;  // 0 = phosphate
-    for (std::size_t i = 0; i < count; ++i) {
-      types.push_back(Pick(6) == 0 ? 0 : names_[Pick(names_.size())]);
-    }
-    std::string composition;
-    std::vector<std::vector<std::int32_t>> lines;
-    for (const std::uint8_t type : types) {
-      if (!composition.empty()) composition += ' ';
-      if (type == 0) {
-        composition += "P";
-        continue;
-      }
-      const tNameRecord& r = residues_[type];
-      if (Pick(5) == 0) composition += Constraint(r);
-      const bool anomeric_forms = r.RingKind < kAlditol;
-      composition += !anomeric_forms ? (Pick(4) == 0 ? "?" : "c")
-                     : Pick(5) == 0  ? "?"
-                                     : (Pick(2) == 0 ? "a" : "b");
-      composition += Pick(6) == 0 ? "?" : (Pick(4) == 0 ? "L" : "D");
-      composition += r.Name;
-      std::vector<std::int32_t> line;
-      for (std::size_t k = 0; k < r.CarbonCount; ++k) {
-        line.push_back(k == 0 ? 950 + static_cast<std::int32_t>(Pick(160))
-                              : 600 + static_cast<std::int32_t>(Pick(250)));
-      }
-      lines.push_back(line);
-    }
-    std::shuffle(lines.begin(), lines.end(), random_);
-    std::string task = composition + "\n";
-    for (const auto& line : lines) {
-      for (const std::int32_t shift : line) task += std::to_string(shift) + " ";
-      task += "\n";
-    }
-    if (Pick(4) == 0) task += "WIDESPREAD\n";
-    if (Pick(3) == 0) task += "SPINSYSTEMS\n";
-    if (Pick(3) == 0) task += "CORRECTION: AUTO\n";
-    if (Pick(4) == 0) task += "CORRECTION: " + std::to_string(static_cast<int>(Pick(61)) - 30) + "\n";
-    const int limits[] = {1, 2, 3, 5, 8, 20, 99};
-    task += "LIMIT: " + std::to_string(limits[Pick(7)]) + "\n";
-    return task;
-  }
-
- private:
-  std::size_t Pick(std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
-  }
-  // A prefix that the residue allows: one fixed position and none, one and any, or any and none.
-  std::string Constraint(const tNameRecord& r) {
-    std::vector<char> positions;
-    for (int p = 2; p <= 9; ++p) {
-      if (InSet(r.OSubstitutable | r.NSubstitutable, static_cast<std::uint8_t>(p))) {
-        positions.push_back(static_cast<char>('0' + p));
-      }
-    }
-    if (positions.empty()) return "xx)";
-    const char position = positions[Pick(positions.size())];
-    switch (Pick(3)) {
-      case 0: return std::string{position, 'x', ')'};
-      case 1: return std::string{position, '?', ')'};
-      default: return "?x)";
-    }
-  }
-
-  const tResidueTable& residues_;
-  std::mt19937 random_;
-  std::vector<std::uint8_t> names_;
-};
+using testing::tTaskGenerator;
 
 // The end of what a failed run printed: its message.
 std::string Message(const std::string& output) {
@@ -176,6 +96,40 @@ TEST(PrunedSearchTest, MergedCountsBeyondThirtyTwoBits) {
   }
   EXPECT_EQ(MergePassResult(result, best, candidate), 3'000'000'002);
   EXPECT_EQ(best.BestCount(), 2);
+}
+
+// An exception inside a worker (an internal check failing) ends every worker: no pass begins after
+// it, and the caller gets the exception once all threads have joined.
+TEST(PrunedSearchTest, AnExceptionInAWorkerEndsEveryWorkerAndReachesTheCaller) {
+  TempDir dir;
+  std::filesystem::copy(testing::SourcePath() + "/data", dir.Path(),
+                        std::filesystem::copy_options::recursive);
+  dir.Write("TASK.TSK", "aDGlc bDGal aDMan bDGlc\n" + std::string(
+                            "1000 720 740 700 730 610 1040 710 730 690 760 620\n"
+                            "1010 700 720 680 740 615 1045 735 745 705 765 625\n"));
+  for (const unsigned threads : {1u, 3u}) {
+    for (const std::size_t failing : {0u, 3u, 8u}) {
+      tRun run;
+      ASSERT_TRUE(testing::LoadInProcess(dir.Path(), "TASK", run));
+      const tMeasuredSpectrum measured(run.Task);
+      run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, {0, 1, 2, 3, 4});
+      std::atomic<std::size_t> begun{0};
+      tSearchOptions options;
+      options.Threads = threads;
+      options.BeforePass = [&](std::size_t pass) {
+        ++begun;
+        if (pass == failing) throw ECheckFailed("range check error: test");
+      };
+      const std::atomic<bool> go{true};
+      const tStopToken never(go);
+      testing::Captured([&] {
+        EXPECT_THROW(RunSearch({run.Task, run.Residues, run.Topologies, run.Shifts, measured},
+                               run.BestStructures, options, never),
+                     ECheckFailed);
+      });
+      EXPECT_LE(begun.load(), failing + threads) << threads << " threads, pass " << failing;
+    }
+  }
 }
 
 }  // namespace

@@ -69,6 +69,17 @@ tCalcOutcome CalcInProcess(const std::string& directory, const std::string& reco
   return outcome;
 }
 
+bool LoadInProcess(const std::string& directory, const std::string& task, tRun& run) {
+  ScopedWorkingDirectory here(directory);
+  CollectedOutput quiet;
+  try {
+    return ReadNamesDatabase(run.Residues) && ReadTaskFile(task, run.Residues, run.Task) &&
+           BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies) && ReadReferenceData(run);
+  } catch (const ERunHalted&) {
+    return false;
+  }
+}
+
 tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task,
                                const tSearchMode& mode) {
   ScopedWorkingDirectory here(directory);

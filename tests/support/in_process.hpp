@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/run.hpp"
 #include "search/best_structures.hpp"
 
 namespace glycomb::testing {
@@ -40,6 +41,11 @@ struct tSearchMode {
   unsigned Threads = 1;
   bool Bounds = true;
 };
+// Loads the task file `task` (written into `directory` beforehand) and the reference data in
+// `directory` into `run` as the search mode does; false, with the output discarded, when a reader
+// fails.
+bool LoadInProcess(const std::string& directory, const std::string& task, tRun& run);
+
 tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task,
                                const tSearchMode& mode = {});
 

@@ -110,7 +110,8 @@ void tSequenceDescent::Leaf() {
     // The sorted comparison never exceeds the residue-matched sum, nor does the residue-matched
     // sum with an offset of its own for every residue: both bound the exact score cheaply.
     if (scorer_.SortedScore(sorted).Sum > threshold ||
-        (measured_.AutoOffset() && bounds_.SpinOffset.Bound(partial_.Variables(), visit_) > threshold)) {
+        (measured_.AutoOffset() &&
+         bounds_.SpinOffset.Bound(partial_.Variables(), ++visit_) > threshold)) {
       ++result_->Unrecorded;
       return;
     }

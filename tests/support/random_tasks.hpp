@@ -1,0 +1,98 @@
+// Random task files over a residue table, for the differential and property tests of the search.
+#pragma once
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "databases/names_database.hpp"
+
+namespace glycomb::testing {
+
+// Random tasks: two to four residues (sugars of known or unknown configuration, alditols, the
+// N-linked non-sugar, phosphates), sometimes constrained; a spectrum near that of some structure
+// (so that the table fills with close candidates and the bounds prune), or random values; and
+// any of the options.
+class tTaskGenerator {
+ public:
+  tTaskGenerator(const tResidueTable& residues, bool test_data, unsigned seed)
+      : residues_(residues), random_(seed) {
+    for (std::size_t i = 1; i < residues.size(); ++i) {
+      if (!test_data || residues[i].Name == "Hex" || residues[i].Name == "Gol" ||
+          residues[i].Name == "Gan" || residues[i].Name == "Acy") {
+        names_.push_back(static_cast<std::uint8_t>(i));
+      }
+    }
+  }
+
+  std::string Task() {
+    const std::size_t count = 2 + Pick(Pick(4) == 0 ? 3 : 2);
+    std::vector<std::uint8_t> types;  // 0 = phosphate
+    for (std::size_t i = 0; i < count; ++i) {
+      types.push_back(Pick(6) == 0 ? 0 : names_[Pick(names_.size())]);
+    }
+    std::string composition;
+    std::vector<std::vector<std::int32_t>> lines;
+    for (const std::uint8_t type : types) {
+      if (!composition.empty()) composition += ' ';
+      if (type == 0) {
+        composition += "P";
+        continue;
+      }
+      const tNameRecord& r = residues_[type];
+      if (Pick(5) == 0) composition += Constraint(r);
+      const bool anomeric_forms = r.RingKind < kAlditol;
+      composition += !anomeric_forms ? (Pick(4) == 0 ? "?" : "c")
+                     : Pick(5) == 0  ? "?"
+                                     : (Pick(2) == 0 ? "a" : "b");
+      composition += Pick(6) == 0 ? "?" : (Pick(4) == 0 ? "L" : "D");
+      composition += r.Name;
+      std::vector<std::int32_t> line;
+      for (std::size_t k = 0; k < r.CarbonCount; ++k) {
+        line.push_back(k == 0 ? 950 + static_cast<std::int32_t>(Pick(160))
+                              : 600 + static_cast<std::int32_t>(Pick(250)));
+      }
+      lines.push_back(line);
+    }
+    std::shuffle(lines.begin(), lines.end(), random_);
+    std::string task = composition + "\n";
+    for (const auto& line : lines) {
+      for (const std::int32_t shift : line) task += std::to_string(shift) + " ";
+      task += "\n";
+    }
+    if (Pick(4) == 0) task += "WIDESPREAD\n";
+    if (Pick(3) == 0) task += "SPINSYSTEMS\n";
+    if (Pick(3) == 0) task += "CORRECTION: AUTO\n";
+    if (Pick(4) == 0) task += "CORRECTION: " + std::to_string(static_cast<int>(Pick(61)) - 30) + "\n";
+    const int limits[] = {1, 2, 3, 5, 8, 20, 99};
+    task += "LIMIT: " + std::to_string(limits[Pick(7)]) + "\n";
+    return task;
+  }
+
+ private:
+  std::size_t Pick(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+  }
+  // A prefix that the residue allows: one fixed position and none, one and any, or any and none.
+  std::string Constraint(const tNameRecord& r) {
+    std::vector<char> positions;
+    for (int p = 2; p <= 9; ++p) {
+      if (InSet(r.OSubstitutable | r.NSubstitutable, static_cast<std::uint8_t>(p))) {
+        positions.push_back(static_cast<char>('0' + p));
+      }
+    }
+    if (positions.empty()) return "xx)";
+    const char position = positions[Pick(positions.size())];
+    switch (Pick(3)) {
+      case 0: return std::string{position, 'x', ')'};
+      case 1: return std::string{position, '?', ')'};
+      default: return "?x)";
+    }
+  }
+
+  const tResidueTable& residues_;
+  std::mt19937 random_;
+  std::vector<std::uint8_t> names_;
+};
+
+}  // namespace glycomb::testing
