@@ -18,44 +18,13 @@
 namespace glycomb {
 namespace {
 
-// The progress line, advanced by every worker under one lock so that it counts up one by one.
-class tSharedProgress : public tSearchProgress {
- public:
-  tSharedProgress(double start_time, std::int32_t estimate, const tStopToken& stop)
-      : start_time_(start_time), estimate_(estimate), stop_(stop) {}
-
-  bool SequenceDone() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Another thread may be between sequences when a stop request arrives: it begins no other.
-    // The report of the request is written here, under the lock, between two progress lines.
-    if (stop_.StopRequested()) {
-      ReportDeferredStop();
-      return false;
-    }
-    const float fraction = static_cast<float>(count_) / static_cast<float>(estimate_);
-    const double elapsed = Now() - start_time_;
-    const double time_left = fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed;
-    count_ = CheckedAdd<std::int32_t>(count_, 1);
-    ShowProgress(count_, time_left, fraction);
-    return true;
-  }
-  std::int32_t Count() const { return count_; }
-
- private:
-  std::mutex mutex_;
-  double start_time_;
-  std::int32_t estimate_;
-  const tStopToken& stop_;
-  std::int32_t count_ = 0;
-};
-
 // The results of the passes, merged into the one table strictly in the order of the passes; a
 // pass that ends the run stops the merging.
 class tPassMerger {
  public:
   tPassMerger(std::size_t passes, tBestStructures& best, std::size_t nodes,
-              std::atomic<std::uint32_t>& committed)
-      : slots_(passes), best_(best), committed_(committed) {
+              std::atomic<std::uint32_t>& committed, tSearchProgress& progress)
+      : slots_(passes), best_(best), committed_(committed), progress_(progress) {
     candidate_.Nodes.resize(nodes);
   }
 
@@ -73,6 +42,7 @@ class tPassMerger {
       }
       checked_ = CheckedAdd<std::int64_t>(checked_, MergePassResult(done, best_, candidate_));
       done = tPassResult{};
+      progress_.PassMerged(next_);
       ++next_;
       committed_.store(best_.Threshold(), std::memory_order_relaxed);
     }
@@ -80,12 +50,14 @@ class tPassMerger {
 
   // After every worker has ended: a failed candidate ends the run when the literal enumeration
   // would have reached it (the first pass in order that failed, if every pass before it was
-  // searched); a stop request ends it otherwise. Returns the structures checked.
+  // searched), with the progress line at its sequence; a stop request ends it otherwise. Returns
+  // the structures checked.
   std::int64_t Finish() {
     for (std::size_t pass = next_; pass < slots_.size(); ++pass) {
       const tSlot& slot = slots_[pass];
       if (!slot.Done || slot.Result.Stopped) HaltRun();
       if (slot.Result.Failed) {
+        progress_.ShowEnd(pass);
         try {
           FatalError(slot.Result.Message);
         } catch (const EErrorStop&) {
@@ -106,6 +78,7 @@ class tPassMerger {
   std::vector<tSlot> slots_;
   tBestStructures& best_;
   std::atomic<std::uint32_t>& committed_;
+  tSearchProgress& progress_;
   tStructure candidate_;
   std::size_t next_ = 0;
   bool merging_ = true;
@@ -148,14 +121,14 @@ tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
   const tSequenceEnumerator enumerator(tables.Task, tables.Residues, tables.Topologies);
   const tSpectrumCalculator calculator(tables.Task.Residues, tables.Residues, tables.Topologies,
                                        tables.Shifts);
-  tSharedProgress progress(options.StartTime, options.SequenceEstimate, stop);
+  tSearchProgress progress(passes.size(), options.StartTime, options.SequenceEstimate, stop);
   tSearchShared shared(thread_count, passes.size(), progress, stop);
   std::vector<std::unique_ptr<tPassSearch>> workers;
   for (std::size_t w = 0; w < thread_count; ++w) {
     workers.push_back(std::make_unique<tPassSearch>(tables, enumerator, calculator, shared, w));
     if (!options.Bounds) workers.back()->DisableBounds();
   }
-  tPassMerger merger(passes.size(), best, tables.Task.ResidueCount, shared.Committed);
+  tPassMerger merger(passes.size(), best, tables.Task.ResidueCount, shared.Committed, progress);
 
   std::atomic<std::size_t> next_pass{0};
   std::mutex error_mutex;

@@ -5,11 +5,17 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "databases/names_database.hpp"
+#include "e2e/test_reference_data.hpp"
+#include "support/fixtures.hpp"
 #include "support/program_runner.hpp"
+#include "support/random_tasks.hpp"
 #include "support/temp_dir.hpp"
 
 namespace glycomb {
@@ -69,6 +75,100 @@ TEST(ThreadedSearchTest, TwoThreadsShowAndWriteWhatOneThreadDoes) {
     ASSERT_NE(at, std::string::npos) << sequence;
   }
   EXPECT_EQ(output[1].find("Sequence now: 985 ("), std::string::npos);
+}
+
+// The output with times masked and every run of progress lines cut to its last line, which
+// ends the run of them: which lines come before it may depend on timing.
+std::string LastProgressLines(const std::string& output) {
+  const std::string masked = WithoutTimes(output);
+  std::string kept;
+  const std::string progress = "Sequence now: ";
+  for (std::size_t at = 0; at < masked.size();) {
+    const std::size_t end = masked.find('\r', at);
+    const bool line = masked.compare(at, progress.size(), progress) == 0 && end != std::string::npos;
+    const bool another = line && masked.compare(end + 1, progress.size(), progress) == 0;
+    if (!another) kept += masked.substr(at, end == std::string::npos ? end : end + 1 - at);
+    at = end == std::string::npos ? masked.size() : end + 1;
+  }
+  return kept;
+}
+
+// Runs TASK.TSK in `dir` on 1, 2 and 3 threads; returns what one thread printed and wrote, after
+// checking that the others print and write the same.
+std::string SameOnEveryThreadCount(const TempDir& dir, const std::string& task) {
+  std::string first;
+  for (const char* threads : {"1", "2", "3"}) {
+    ScopedThreads use(threads);
+    std::filesystem::remove(dir / "TASK.RES");
+    const auto run = RunProgram(dir.Path(), {"TASK"});
+    const std::string printed =
+        LastProgressLines(run.Output) +
+        (std::filesystem::exists(dir / "TASK.RES") ? dir.Read("TASK.RES") : "no result");
+    if (threads[0] == '1') {
+      first = printed;
+    } else {
+      EXPECT_EQ(printed, first) << threads << " threads\n" << task;
+    }
+  }
+  return first;
+}
+
+// Tasks of the test data that end at a candidate that cannot be calculated: in the first
+// sequence, in a later sequence of the first pass, in later passes. The run shows the progress
+// line of that sequence last, never one of a later sequence, whatever the number of threads.
+TEST(ThreadedSearchTest, ARunEndsAtTheSequenceThatFailsOnAnyNumberOfThreads) {
+  const struct {
+    const char* composition;
+    int sequence;
+  } cases[] = {
+      {"aDHex 3x)aDHex bDHex", 1},
+      {"3x)aDHex aDHex bDHex", 2},
+      {"3x)aDHex 3x)aDHex 3?)aDHex bDHex", 15},
+      {"xx)aDHex 3x)aDHex aDHex bDHex", 27},
+  };
+  TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  for (const auto& c : cases) {
+    const int residues = 1 + static_cast<int>(std::count(c.composition, c.composition + std::strlen(c.composition), ' '));
+    std::string task = std::string(c.composition) + "\n";
+    for (int carbon = 0; carbon < 6 * residues; ++carbon) task += "700 ";
+    dir.Write("TASK.TSK", task + "\n");
+    const std::string printed = SameOnEveryThreadCount(dir, task);
+    const std::string last = "Sequence now: " + std::to_string(c.sequence) + " (";
+    const std::size_t at = printed.find(last);
+    EXPECT_NE(at, std::string::npos) << printed;
+    EXPECT_NE(printed.find("Could not find the", at), std::string::npos) << printed;
+  }
+}
+
+// One, two and three threads print the same and write the same, for random tasks that end
+// normally and random tasks that end at a candidate that cannot be calculated.
+TEST(ThreadedSearchTest, AnyNumberOfThreadsPrintsWhatOneThreadPrints) {
+  int failing = 0, completed = 0;
+  for (const bool test_data : {true, false}) {
+    TempDir dir;
+    if (test_data) {
+      testing::WriteTestReferenceData(dir);
+    } else {
+      std::filesystem::copy(testing::SourcePath() + "/data", dir.Path(),
+                            std::filesystem::copy_options::recursive);
+    }
+    tResidueTable residues;
+    {
+      testing::ScopedWorkingDirectory here(dir.Path());
+      testing::Captured([&] { ASSERT_TRUE(ReadNamesDatabase(residues)); });
+    }
+    testing::tTaskGenerator generator(residues, test_data, test_data ? 31 : 32);
+    for (int i = 0; i < 60; ++i) {
+      const std::string task = generator.Task();
+      dir.Write("TASK.TSK", task);
+      const std::string printed = SameOnEveryThreadCount(dir, task);
+      failing += printed.find("Could not find") != std::string::npos;
+      completed += printed.find("structures checked") != std::string::npos;
+    }
+  }
+  EXPECT_GE(failing, 20);
+  EXPECT_GE(completed, 30);
 }
 
 TEST(ThreadedSearchTest, StopRequestEndsEveryThreadWithoutResult) {

@@ -50,7 +50,7 @@ void tPassSearch::Search(std::size_t index, const tPass& pass, tPassResult& resu
   threshold_.BeginPass(index);
   enumerator_.ForEachSequence(pass, model_.WorkingStructure, [&](bool passes) {
     if (passes) {
-      if (!shared_.Progress.SequenceDone()) {
+      if (!shared_.Progress.SequenceDone(index)) {
         result.Stopped = true;
         return false;
       }

@@ -9,21 +9,13 @@
 #include "console/stop_token.hpp"
 #include "search/best_structures.hpp"
 #include "search/internal/pass_result.hpp"
+#include "search/internal/search_progress.hpp"
 #include "search/internal/sequence_descent.hpp"
 #include "search/internal/sequence_outcomes.hpp"
 #include "search/search.hpp"
 #include "search/sequence_enumerator.hpp"
 
 namespace glycomb {
-
-// The progress line shared by the workers.
-class tSearchProgress {
- public:
-  virtual ~tSearchProgress() = default;
-  // The progress step of one more sequence that passed the checks; false, with nothing shown,
-  // once a stop request has arrived: the sequence is then not begun.
-  virtual bool SequenceDone() = 0;
-};
 
 // What the workers of one search share.
 struct tSearchShared {

@@ -1,0 +1,60 @@
+#include "search/internal/search_progress.hpp"
+
+#include <numeric>
+
+#include "console/checked.hpp"
+#include "console/control_handler.hpp"
+#include "console/formatting.hpp"
+
+namespace glycomb {
+
+tSearchProgress::tSearchProgress(std::size_t passes, double start_time, std::int32_t estimate,
+                                 const tStopToken& stop)
+    : start_time_(start_time), estimate_(estimate), stop_(stop), sequences_(passes, 0) {}
+
+bool tSearchProgress::SequenceDone(std::size_t pass) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Another thread may be between sequences when a stop request arrives: it begins no other.
+  // The report of the request is written here, under the lock, between two progress lines.
+  if (stop_.StopRequested()) {
+    ReportDeferredStop();
+    return false;
+  }
+  At(sequences_, pass) = CheckedAdd<std::int32_t>(sequences_[pass], 1);
+  if (pass == front_) Show();
+  return true;
+}
+
+void tSearchProgress::PassMerged(std::size_t pass) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pass != front_) CheckFailed("range check error: pass merged out of order");
+  merged_ = CheckedAdd<std::int32_t>(merged_, sequences_[pass]);
+  ++front_;
+  if (front_ < sequences_.size()) Show();
+}
+
+void tSearchProgress::ShowEnd(std::size_t pass) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pass != front_) CheckFailed("range check error: the run ends in a pass out of order");
+  Show();
+}
+
+std::int32_t tSearchProgress::Count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::accumulate(sequences_.begin(), sequences_.end(), std::int32_t{0});
+}
+
+// Every sequence counted in order gets its line, as the literal enumeration shows it when it
+// begins that sequence: the fraction done before it, and the time left extrapolated from it.
+void tSearchProgress::Show() {
+  const std::int32_t count =
+      CheckedAdd<std::int32_t>(merged_, front_ < sequences_.size() ? sequences_[front_] : 0);
+  while (shown_ < count) {
+    const float fraction = static_cast<float>(shown_) / static_cast<float>(estimate_);
+    const double elapsed = Now() - start_time_;
+    const double time_left = fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed;
+    ShowProgress(++shown_, time_left, fraction);
+  }
+}
+
+}  // namespace glycomb
