@@ -101,12 +101,13 @@ installable() {
   [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
 }
 
-if [ ${#missing[@]} -gt 0 ] || [ ${#optional[@]} -gt 0 ]; then
+wanted=("${missing[@]}" "${optional[@]}")
+if [ ${#wanted[@]} -gt 0 ]; then
   sudo=()
   if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null 2>&1; then
       echo "These packages are missing and sudo is not installed; as root, run"
-      echo "  apt-get update && apt-get install ${missing[*]} ${optional[*]}"
+      echo "  apt-get update && apt-get install ${wanted[*]}"
       exit 1
     fi
     sudo=(sudo)
@@ -115,7 +116,7 @@ if [ ${#missing[@]} -gt 0 ] || [ ${#optional[@]} -gt 0 ]; then
   apt_get=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
   updated=no
   if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing with apt-get: ${missing[*]} ${optional[*]}"
+    echo "Installing with apt-get: ${wanted[*]}"
     "${apt_get[@]}" update -q
     updated=yes
   fi
