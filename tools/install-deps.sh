@@ -34,6 +34,7 @@ packages='
 3 no  clang              cmd:clang++                            clang, which builds the fuzzing harnesses
 3 no  libclang-rt-dev    fuzzer-runtime                         clang runtime libraries with libFuzzer
 3 no  dpkg-dev           cmd:dpkg-shlibdeps                     dpkg-shlibdeps, which works out the .deb dependencies
+3 no  file               cmd:file                               file, which CPack uses to find the binaries for dpkg-shlibdeps
 '
 
 # libFuzzer comes with clang's runtime libraries, whichever package of them put it there.
@@ -57,10 +58,12 @@ present() {
   fi
 }
 
-# Debian, Ubuntu and the distributions built on them, with apt-get and dpkg-query at hand.
+# Debian, Ubuntu and the distributions built on them, with apt-get and dpkg-query at hand. (The
+# tests of this script give another os-release file.)
+os_release=${GLYCOMB_OS_RELEASE:-/etc/os-release}
 apt=no
-if [ -r /etc/os-release ]; then
-  os_id=$(. /etc/os-release && echo "${ID-} ${ID_LIKE-}")
+if [ -r "$os_release" ]; then
+  os_id=$(. "$os_release" && echo "${ID-} ${ID_LIKE-}")
   case " $os_id " in
     *" debian "* | *" ubuntu "*)
       command -v apt-get >/dev/null 2>&1 && command -v dpkg-query >/dev/null 2>&1 && apt=yes ;;
