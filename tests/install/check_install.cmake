@@ -7,11 +7,17 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
 foreach(file bin/glycomb share/glycomb/NAMES.PS share/glycomb/EFFECTS.PS
-             share/glycomb/EXAMPLE.TSK share/glycomb/CALC.STR share/glycomb/c13data/B-GAL.DAT)
+             share/glycomb/EXAMPLE.TSK share/glycomb/CALC.STR share/glycomb/c13data/B-GAL.DAT
+             share/doc/glycomb/README.md share/doc/glycomb/docs/report-example.png)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
+# The manual page is gzipped where gzip was found at configuration.
+file(GLOB manual_page "${PREFIX}/share/man/man1/glycomb.1" "${PREFIX}/share/man/man1/glycomb.1.gz")
+if(NOT manual_page)
+  message(FATAL_ERROR "not installed: the manual page share/man/man1/glycomb.1")
+endif()
 
 file(COPY "${PREFIX}/share/glycomb/" DESTINATION "${PREFIX}/work")
 execute_process(COMMAND "${PREFIX}/bin/glycomb" EXAMPLE WORKING_DIRECTORY "${PREFIX}/work"

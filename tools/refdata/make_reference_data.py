@@ -822,6 +822,16 @@ def write_spin_examples(out: Path) -> None:
             "; corrects them by -1.0 ppm): each structure is scored with the offset that fits it.",
             "CORRECTION: AUTO",
         ]
+        if polymer == "33E":
+            # The example the README runs first: its report shows the best structure carbon by
+            # carbon against the spin systems.
+            lines += [
+                f"; Also write the report: {name[:-4]}.HTML, the kept structures drawn in SNFG",
+                "; symbols and, for the best one, its calculated shifts against the spin system",
+                f"; each residue was matched to; and {name[:-4]}.JSON, the same for scripts (see",
+                "; docs/report.md).",
+                "REPORT",
+            ]
         (out / name).write_text("\n".join(lines) + "\n", encoding="ascii")
 
 
