@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e/test_reference_data.hpp"
+#include "support/in_process.hpp"
 #include "support/program_runner.hpp"
 #include "support/temp_dir.hpp"
 
@@ -117,6 +118,44 @@ TEST(SpinSearchTest, AutomaticOffsetFindsAKnownShift) {
     EXPECT_NE(shifted.find(" 1: -2)aDHex--4)aDHex--6)aDHex--\t(xxx)\t Dev.: 0.00\t Offset: -2.3"),
               std::string::npos)
         << shifted;
+  }
+}
+
+// The automatic offset reaches both ends of its range, and no further: the spectrum of sequence
+// 2,4,6 lowered by `shift` tenths is referenced back by +shift within -5.0..+5.0 ppm (Dev. 0.00),
+// and by the nearest end beyond it, every carbon then 1.3 ppm off (Dev. 1.30), in either score.
+TEST(SpinSearchTest, AutomaticOffsetAtAndBeyondTheEndsOfItsRange) {
+  TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  const std::vector<std::vector<int>> lines = {{960, 800, 730, 710, 725, 620},
+                                               {950, 720, 730, 780, 715, 620},
+                                               {970, 720, 740, 710, 710, 685}};
+  const struct {
+    bool spin_systems;
+    int shift;
+    const char* scored;  // what the entry line of sequence 2,4,6 says after the shape
+  } rows[] = {
+      {false, -50, "\t Dev.: 0.00\t Offset: -5.0"},
+      {false, 50, "\t Dev.: 0.00\t Offset: +5.0"},
+      {false, -63, "\t Dev.: 1.30\t Offset: -5.0"},
+      {false, 63, "\t Dev.: 1.30\t Offset: +5.0"},
+      {true, -50, "\t Dev.: 0.00\t Offset: -5.0\t Spin systems: 1 2 3"},
+      {true, 50, "\t Dev.: 0.00\t Offset: +5.0\t Spin systems: 1 2 3"},
+      {true, -63, "\t Dev.: 1.30\t Offset: -5.0\t Spin systems: 1 2 3"},
+      {true, 63, "\t Dev.: 1.30\t Offset: +5.0\t Spin systems: 1 2 3"},
+  };
+  for (const auto& row : rows) {
+    std::string task = std::string(kComposition) + "\n";
+    for (const auto& line : lines) {
+      for (const int value : line) task += std::to_string(value - row.shift) + " ";
+      task += "\n";
+    }
+    task += row.spin_systems ? "SPINSYSTEMS\nCORRECTION: AUTO\n" : "CORRECTION: AUTO\n";
+    dir.Write("TASK.TSK", task);
+    const auto search = testing::SearchInProcess(dir.Path(), "TASK", {false, 1});
+    ASSERT_TRUE(search.Completed) << task << search.Output;
+    const std::string entry = "-2)aDHex--4)aDHex--6)aDHex--\t(xxx)" + std::string(row.scored) + "\r\n";
+    EXPECT_NE(search.Result.find(entry), std::string::npos) << task << search.Result;
   }
 }
 
