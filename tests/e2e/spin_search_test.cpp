@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "e2e/test_reference_data.hpp"
+#include "support/in_process.hpp"
 #include "support/program_runner.hpp"
 #include "support/temp_dir.hpp"
 
@@ -117,6 +119,88 @@ TEST(SpinSearchTest, AutomaticOffsetFindsAKnownShift) {
     EXPECT_NE(shifted.find(" 1: -2)aDHex--4)aDHex--6)aDHex--\t(xxx)\t Dev.: 0.00\t Offset: -2.3"),
               std::string::npos)
         << shifted;
+  }
+}
+
+// Alx whose beta form lies 2.0 ppm below the alpha form at every carbon (every effect on Alx is
+// zero): alpha 150.0 120.0 130.0 140.0 130.5 70.2, beta 148.0 118.0 128.0 138.0 128.5 68.2 once
+// the ring corrections are applied.
+constexpr char kBetaAlxTwoPpmBelow[] =
+    "xX(2x,2x,XX,x)0/xX(2x,2x,XX,x)0-> 0.0  0.0 148.0 119.0 128.0 138.0 128.5  68.2\n";
+
+// What the entry lines say about the offset and the spin systems chosen:
+// - the spectrum of sequence 2,4,6 lowered by `shift` tenths is referenced back by +shift within
+//   -5.0..+5.0 ppm (Dev. 0.00), and by the nearest end beyond it, every carbon then 1.3 ppm off
+//   (Dev. 1.30), in either score;
+// - an offset of zero is written without a sign, a phosphate matched to no line as "-";
+// - equal residue-matched sums at two offsets: with lines L1, L2 against alpha A and beta B,
+//   A-L1, B-L2 at +0.3 costs 14+26 per pair of carbons, 120 in all, and so does A-L2, B-L1 at
+//   -0.3, every other offset more (138 at 0): the lower of the two equally near zero is taken;
+// - with other lines A-L1, B-L2 costs 120 at +0.2 and nowhere else as little; A-L2, B-L1 costs
+//   120 from -1.8 to -0.4 (where the sorted comparison starts): +0.2, nearer zero, is taken.
+TEST(SpinSearchTest, EntryLinesGiveTheOffsetAndSpinSystemsChosen) {
+  TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  dir.Write("c13data/B-ALX.DAT", kBetaAlxTwoPpmBelow);
+  const std::vector<std::vector<int>> sequence_246 = {{960, 800, 730, 710, 725, 620},
+                                                      {950, 720, 730, 780, 715, 620},
+                                                      {970, 720, 740, 710, 710, 685}};
+  const char* const structure_246 = "-2)aDHex--4)aDHex--6)aDHex--\t(xxx)";
+  const struct {
+    const char* composition;
+    std::vector<std::vector<int>> lines;
+    int shift;  // subtracted from every line value
+    const char* options;
+    const char* structure;  // the entry lines checked: those that begin so, or all
+    const char* scored;     // what every entry line checked holds after the structure
+  } rows[] = {
+      {kComposition, sequence_246, -50, "CORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 0.00\t Offset: -5.0\r\n"},
+      {kComposition, sequence_246, 50, "CORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 0.00\t Offset: +5.0\r\n"},
+      {kComposition, sequence_246, -63, "CORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 1.30\t Offset: -5.0\r\n"},
+      {kComposition, sequence_246, 63, "CORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 1.30\t Offset: +5.0\r\n"},
+      {kComposition, sequence_246, -50, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 0.00\t Offset: -5.0\t Spin systems: 1 2 3\r\n"},
+      {kComposition, sequence_246, 50, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 0.00\t Offset: +5.0\t Spin systems: 1 2 3\r\n"},
+      {kComposition, sequence_246, -63, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 1.30\t Offset: -5.0\t Spin systems: 1 2 3\r\n"},
+      {kComposition, sequence_246, 63, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
+       "\t Dev.: 1.30\t Offset: +5.0\t Spin systems: 1 2 3\r\n"},
+      {"P 4x)aDHex", {{955, 710, 735, 750, 720, 620}}, 0, "SPINSYSTEMS\nCORRECTION: AUTO\n",
+       "-P--4)aDHex--\t(xx)", "\t Dev.: 0.00\t Offset: 0.0\t Spin systems: - 1\r\n"},
+      {"aDAlx bDAlx",
+       {{1497, 1183, 1297, 1383, 1302, 685}, {1477, 1203, 1277, 1403, 1282, 705}},
+       0, "SPINSYSTEMS\nCORRECTION: AUTO\n", "", "\t Dev.: 1.00\t Offset: -0.3\t Spin systems: "},
+      {"aDAlx bDAlx",
+       {{1498, 1198, 1298, 1398, 1303, 700}, {1504, 1204, 1304, 1404, 1299, 680}},
+       0, "SPINSYSTEMS\nCORRECTION: AUTO\n", "", "\t Dev.: 1.00\t Offset: +0.2\t Spin systems: "},
+  };
+  for (const auto& row : rows) {
+    std::string task = std::string(row.composition) + "\n";
+    for (const auto& line : row.lines) {
+      for (const int value : line) task += std::to_string(value - row.shift) + " ";
+      task += "\n";
+    }
+    task += row.options;
+    dir.Write("TASK.TSK", task);
+    const auto search = testing::SearchInProcess(dir.Path(), "TASK", {false, 1});
+    ASSERT_TRUE(search.Completed) << task << search.Output;
+    std::istringstream result(search.Result);
+    int checked = 0;
+    for (std::string line; std::getline(result, line, '\n');) {
+      const std::size_t structure = line.find(": -");
+      if (structure == std::string::npos || line.find('\t') < structure ||
+          line.compare(structure + 2, std::strlen(row.structure), row.structure) != 0) {
+        continue;
+      }
+      ++checked;
+      EXPECT_NE((line + "\n").find(row.scored, structure), std::string::npos) << task << line;
+    }
+    EXPECT_GT(checked, 0) << task << search.Result;
   }
 }
 
