@@ -35,7 +35,8 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
   dir.Write("TASK.RES", "An older report\r\n");
   ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal);
   ASSERT_TRUE(session.WaitFor("Overwrite or append (O/A)?")) << session.Output();
-  session.Send("o");
+  session.Send("q");  // not an answer: ignored, and the terminal does not echo it
+  session.Send("o");  // one key, no Enter
   ASSERT_TRUE(session.WaitFor(kPressAnyKey)) << session.Output();
   session.Send("x");
   ASSERT_TRUE(session.EndsWithin(std::chrono::seconds(10)));
@@ -66,7 +67,9 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
 
 // Six residues with open configurations: about a thousand structures per sequence and 13440
 // sequences estimated, far more than the test waits for. 13440 / 1024 = 13.125 is written 13.13K.
+// Both threads stop.
 TEST(TerminalTest, CtrlCEndsALongSearchAfterTheCurrentSequence) {
+  const testing::ScopedThreads use("2");
   TempDir dir;
   testing::WriteTestReferenceData(dir);
   dir.Write("TASK.TSK", "??Alx ?DAlx ?DAlx aDAlx aDAlx aDAlx\n" + Zeros(36) + "\n");
