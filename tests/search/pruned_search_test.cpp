@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "console/checked.hpp"
 #include "scoring/spectrum_score.hpp"
@@ -40,16 +41,28 @@ std::string LastProgressLines(const std::string& output) {
 }
 
 // Both print the same (the progress line of the sequence that fails last, then the message), and
-// the completed ones write the same file and count the same.
+// the completed ones write the same file and count the same. Besides the random tasks, tasks of
+// the test data that end at a candidate that cannot be calculated: in the first sequence, in a
+// later sequence of the first pass, in later passes.
 TEST(PrunedSearchTest, SameResultAndCountAsTheLiteralEnumeration) {
+  std::vector<std::string> failing;
+  for (const std::string composition : {"aDHex 3x)aDHex bDHex", "3x)aDHex aDHex bDHex",
+                                        "3x)aDHex 3x)aDHex 3?)aDHex bDHex",
+                                        "xx)aDHex 3x)aDHex aDHex bDHex"}) {
+    std::string task = composition + "\n";
+    const auto residues = std::count(composition.begin(), composition.end(), ' ') + 1;
+    for (long carbon = 0; carbon < 6 * residues; ++carbon) task += "700 ";  // six per Hex
+    failing.push_back(task + "\n");
+  }
   int tasks = 0, completed = 0, failed = 0;
   std::int64_t checked = 0, scored = 0;
   for (const bool test_data : {false, true}) {
     const testing::tDataSetDir data(test_data);
     const std::string& dir = data.Dir.Path();
     tTaskGenerator generator(data.Residues, test_data, test_data ? 11 : 5);
-    for (int i = 0; i < (test_data ? 120 : 200); ++i) {
-      const std::string task = generator.Task();
+    const std::size_t fixed = test_data ? failing.size() : 0;
+    for (std::size_t i = 0; i < (test_data ? 120 : 200) + fixed; ++i) {
+      const std::string task = i < fixed ? failing[i] : generator.Task();
       data.Dir.Write("TASK.TSK", task);
       const auto literal = SearchInProcess(dir, "TASK");
       ++tasks;
