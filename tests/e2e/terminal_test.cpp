@@ -52,7 +52,6 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
   // one before; the elapsed-time line overwrites the last.
   const std::string progress = output.substr(from + estimate.size(), to - from - estimate.size());
   EXPECT_EQ(progress.find('\n'), std::string::npos) << progress;
-  EXPECT_TRUE(progress.starts_with("Sequence now: 1 (0.00%), time left: 0hr 0min           \r"));
   EXPECT_TRUE(progress.ends_with("Sequence now: 14 (92.86%), time left: 0hr 0min           \r"));
   EXPECT_EQ(std::count(progress.begin(), progress.end(), '\r'), 14);
   EXPECT_TRUE(output.ends_with(
@@ -60,9 +59,6 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
       "\r\nThe calculation result was written into TASK.RES\r\n" +
       std::string(kPressAnyKey)))
       << output;
-  EXPECT_TRUE(dir.Read("TASK.RES")
-                  .starts_with("The monomeric composition and constraints are:\r\n"
-                               "a?Alx ?DAlx 4?)bDAlx\r\n\r\nHere are 20 structures"));
 }
 
 // Six residues with open configurations: about a thousand structures per sequence and 13440
