@@ -35,30 +35,6 @@ TEST(AskKeyTest, AnswersByLetterInEitherCaseAndIgnoresOtherBytes) {
   }
 }
 
-TEST(ConsoleCtrlHandlerTest, ReasonsByEvent) {
-  const struct {
-    int event;
-    const char* reason;
-  } cases[] = {
-      {0, "by user"},
-      {1, "by user"},
-      {2, "due to the console close"},
-      {3, "due to the operating system error"},
-      {4, "due to the operating system error"},
-      {5, "due to system logoff"},
-      {6, "due to system shutdown"},
-      {7, "due to the operating system error"},
-  };
-  for (const auto& c : cases) {
-    RunFlag.store(true);
-    CaptureStdout();
-    EXPECT_TRUE(ConsoleCtrlHandler(c.event));
-    EXPECT_EQ(GetCapturedStdout(), std::string("\nThe calculation is terminated ") + c.reason + "\n");
-    EXPECT_FALSE(RunFlag.load());
-  }
-  RunFlag.store(true);
-}
-
 // While deferred, a request only clears RunFlag; its report is written once, by whoever asks first,
 // also when deferral has ended meanwhile.
 TEST(ConsoleCtrlHandlerTest, DeferredReportIsWrittenOnceWhenAskedFor) {

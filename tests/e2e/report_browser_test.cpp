@@ -81,8 +81,7 @@ TEST(ReportBrowserTest, ExampleReportRendersInChromium) {
     GTEST_SKIP() << "chromium is not installed";
   }
   TempDir dir;
-  std::filesystem::copy(testing::SourcePath() + "/data", dir.Path(),
-                        std::filesystem::copy_options::recursive);
+  testing::CopyShippedData(dir);
   ASSERT_EQ(testing::RunProgram(dir.Path(), {"EXAMPLE"}).ExitCode, 0);
 
   // Loaded as HTML: no console message (errors of the page are logged as CONSOLE lines), and the

@@ -27,22 +27,10 @@ const char kReportLines[] =
     "The report was written into EXAMPLE.HTML\n"
     "The report data were written into EXAMPLE.JSON\n";
 
-void CopyShippedData(const TempDir& dir) {
-  std::filesystem::copy(testing::SourcePath() + "/data", dir.Path(),
-                        std::filesystem::copy_options::recursive);
-}
-
 std::string WithoutReportLine(std::string text) {
   const std::size_t at = text.find("\nREPORT\n");
   EXPECT_NE(at, std::string::npos);
   return text.replace(at, 8, "\n");
-}
-
-// The elapsed time is the only part of a search's console output that varies.
-std::string MaskElapsedTime(std::string output) {
-  const std::size_t at = output.find("Elapsed time is ");
-  if (at != std::string::npos) output.erase(at, output.find(' ', at + 16) - at);
-  return output;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -73,7 +61,7 @@ void ExpectSelfContained(xmlNode* root) {
 
 class ReportTest : public ::testing::Test {
  protected:
-  ReportTest() { CopyShippedData(dir_); }
+  ReportTest() { testing::CopyShippedData(dir_); }
   TempDir dir_;
 };
 
@@ -148,15 +136,15 @@ TEST_F(ReportTest, ExamplePageAndJsonAgreeWithTheResultFile) {
 // gains the report lines only. The same for /CALC and its structure files.
 TEST_F(ReportTest, WithoutTheOptionOutputsAreUnchanged) {
   TempDir plain;
-  CopyShippedData(plain);
+  testing::CopyShippedData(plain);
   plain.Write("EXAMPLE.TSK", WithoutReportLine(plain.Read("EXAMPLE.TSK")));
   const auto with = RunProgram(dir_.Path(), {"EXAMPLE"});
   const auto without = RunProgram(plain.Path(), {"EXAMPLE"});
-  std::string expected = MaskElapsedTime(without.Output);
+  std::string expected = testing::MaskElapsedTime(without.Output);
   const std::string written = "written into EXAMPLE.RES\n";
   ASSERT_NE(expected.find(written), std::string::npos) << expected;
   expected.insert(expected.find(written) + written.size(), kReportLines);
-  EXPECT_EQ(MaskElapsedTime(with.Output), expected);
+  EXPECT_EQ(testing::MaskElapsedTime(with.Output), expected);
   EXPECT_EQ(with.ExitCode, without.ExitCode);
   EXPECT_EQ(dir_.Read("EXAMPLE.RES"), plain.Read("EXAMPLE.RES"));
   for (const char* structure : {"CALC", "CALC33F"}) {
@@ -178,38 +166,6 @@ TEST_F(ReportTest, WithoutTheOptionOutputsAreUnchanged) {
   }
   for (const char* name : {"EXAMPLE.HTML", "EXAMPLE.JSON", "CALC.HTML", "CALC33F.HTML"}) {
     EXPECT_FALSE(std::filesystem::exists(plain / name)) << name;
-  }
-}
-
-// A report file that cannot be written is asked for like the result file: retry writes it again,
-// abort gives it up and the run goes on with the other one.
-TEST_F(ReportTest, ReportFilesThatCannotBeWritten) {
-  const std::string not_opened =
-      "\nCould not open EXAMPLE.HTML for writing: is a directory\nRetry or Abort?";
-  const std::string not_written =
-      "\nCould not write to EXAMPLE.JSON: insufficient disk space\nRetry or Abort?";
-  const struct {
-    const char* file;
-    std::string keys, console;
-  } cases[] = {
-      {"EXAMPLE.HTML", "ra",
-       not_opened + "R\n" + not_opened + "A\nThe report data were written into EXAMPLE.JSON\n"},
-      {"EXAMPLE.JSON", "a", "The report was written into EXAMPLE.HTML\n" + not_written + "A\n"},
-  };
-  for (const auto& c : cases) {
-    TempDir dir;
-    CopyShippedData(dir);
-    if (c.file == std::string("EXAMPLE.HTML")) {
-      std::filesystem::create_directory(dir / c.file);
-    } else {
-      std::filesystem::create_symlink("/dev/full", dir / c.file);
-    }
-    const auto result = RunProgram(dir.Path(), {"EXAMPLE"}, c.keys);
-    EXPECT_EQ(result.ExitCode, 0);
-    EXPECT_TRUE(
-        result.Output.ends_with("written into EXAMPLE.RES\n" + c.console + testing::kPressAnyKey))
-        << result.Output;
-    EXPECT_TRUE(std::filesystem::exists(dir / "EXAMPLE.RES"));
   }
 }
 

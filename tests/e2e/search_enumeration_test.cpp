@@ -1,13 +1,16 @@
 // Searches of three to five Alx residues, in which every candidate gets the same deviation, so
-// that the result file and the number of structures checked follow from the order of generation
-// alone; the expected figures come from the independent model of the search.
+// that the kept structures and the number of structures checked follow from the order of
+// generation alone; the expected figures come from the independent model of the search. One
+// thread and three print and write the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "console/formatting.hpp"
 #include "e2e/test_reference_data.hpp"
+#include "input/structure_notation.hpp"
 #include "input/task_file.hpp"
 #include "support/fixtures.hpp"
 #include "support/program_runner.hpp"
@@ -15,39 +18,6 @@
 
 namespace glycomb {
 namespace {
-
-// Every effect on Alx is zero and either of its forms sums to 7407 tenths over six carbons (see
-// the data set), so against an experimental spectrum of zeros every candidate deviates by
-// 7407 per residue: a mean of 7407 / 60 = 123.45 ppm per carbon, which is 123.5 at four
-// significant digits (half away from zero) and is written 123.50.
-const char kAlxMean[] = "123.50";
-
-// The result file of the kept structures of the model, each with the mean deviation of Alx.
-std::string ModelResultFile(const testing::tSearchModel& model, const tTask& task,
-                            const testing::tModelResult& result) {
-  const std::size_t kept = std::min<std::size_t>(task.Limit, result.Scored.size());
-  std::string file = "The monomeric composition and constraints are:\r\n" + task.CompositionText +
-                     "\r\n\r\nHere are " + std::to_string(kept) +
-                     " structures that match the spectrum the best:\r\n\r\n";
-  const char* sections[] = {"Linear:", "Widespread branched:", "Rarely-ocurring branched:"};
-  for (std::uint8_t shape = 0; shape < 3; ++shape) {
-    file += std::string(sections[shape]) + "\r\n";
-    bool any = false;
-    for (std::size_t k = 0; k < kept; ++k) {
-      const tTopology& topology = model.Topologies()[result.Scored[k].Topology];
-      if (topology.Shape != shape) continue;
-      any = true;
-      std::string written_shape;
-      for (char c : topology.Template) {
-        if (c == '[' || c == ']' || c == 'x') written_shape += c;
-      }
-      file += (k < 9 ? " " : "") + std::to_string(k + 1) + ": " + model.Text(result.Scored[k]) +
-              "\t(" + written_shape + ")\t Dev.: " + kAlxMean + "\r\n";
-    }
-    if (!any) file += shape == 2 && task.WideSpread != 0 ? "skipped\r\n" : "absent\r\n";
-  }
-  return file;
-}
 
 TEST(SearchEnumerationTest, EqualDeviationsKeepTheFirstCandidatesInGenerationOrder) {
   const struct {
@@ -79,22 +49,48 @@ TEST(SearchEnumerationTest, EqualDeviationsKeepTheFirstCandidatesInGenerationOrd
     const testing::tModelResult expected = model.Run();
     EXPECT_EQ(expected.Sequences, c.sequences);
 
-    const auto result = testing::RunProgram(dir.Path(), {"alx"});
-    EXPECT_EQ(result.ExitCode, 0);
-    const std::string& output = result.Output;
-    EXPECT_NE(output.find("\nPressing Ctrl-Break cancels the calculation\n"
-                          "The top estimation for the number of sequences is " +
-                          std::string(c.estimate) + "\nSequence now: 1 (0.00%)"),
-              std::string::npos)
-        << output;
-    EXPECT_NE(output.find("Sequence now: " + std::to_string(c.sequences) + " ("),
-              std::string::npos);
-    EXPECT_EQ(output.find("Sequence now: " + std::to_string(c.sequences + 1) + " ("),
-              std::string::npos);
+    std::string output, file;
+    for (const char* threads : {"1", "3"}) {
+      const testing::ScopedThreads use(threads);
+      std::filesystem::remove(dir / "ALX.RES");
+      const auto run = testing::RunProgram(dir.Path(), {"alx"});
+      EXPECT_EQ(run.ExitCode, 0);
+      if (output.empty()) {
+        output = testing::MaskElapsedTime(run.Output);
+        file = dir.Read("ALX.RES");
+      } else {
+        EXPECT_EQ(testing::MaskElapsedTime(run.Output), output);
+        EXPECT_EQ(dir.Read("ALX.RES"), file);
+      }
+    }
+    // Every sequence shown once, counted up one by one after the estimate.
+    std::size_t at = output.find("\nPressing Ctrl-Break cancels the calculation\n"
+                                 "The top estimation for the number of sequences is " +
+                                 std::string(c.estimate) + "\n");
+    ASSERT_NE(at, std::string::npos) << output;
+    for (int sequence = 1; sequence <= c.sequences + 1; ++sequence) {
+      at = output.find("Sequence now: " + std::to_string(sequence) + " (", at);
+      ASSERT_EQ(at == std::string::npos, sequence > c.sequences) << sequence;
+    }
     const auto scored = static_cast<std::int32_t>(expected.Scored.size());
     EXPECT_NE(output.find("\n" + FormatCount(scored) + " structures checked.\n"), std::string::npos)
         << "expected " << scored << " in\n" << output.substr(output.rfind('\r') + 1);
-    EXPECT_EQ(dir.Read("ALX.RES"), ModelResultFile(model, task, expected));
+    // The first Limit candidates of the model in rank order, each deviating by 7407 tenths per
+    // residue (every effect on Alx is zero and either of its forms sums to 740.7 ppm over six
+    // carbons): a mean of 123.45 ppm, 123.5 at four significant digits, written 123.50.
+    const std::size_t kept = std::min<std::size_t>(task.Limit, expected.Scored.size());
+    EXPECT_NE(file.find("\r\nHere are " + std::to_string(kept) + " structures"), std::string::npos);
+    for (std::size_t k = 0; k <= kept; ++k) {
+      const std::string rank = (k < 9 ? "\r\n " : "\r\n") + std::to_string(k + 1) + ": ";
+      const std::size_t line = file.find(rank);
+      ASSERT_EQ(line == std::string::npos, k == kept) << rank;
+      if (k == kept) break;
+      const std::size_t from = line + rank.size();
+      const std::string entry = file.substr(from, file.find('\r', from) - from);
+      std::string shape, written;
+      StructureToText(expected.Scored[k], model.Topologies(), task, names, shape, written);
+      EXPECT_EQ(entry, written + "\t(" + shape + ")\t Dev.: 123.50");
+    }
   }
 }
 

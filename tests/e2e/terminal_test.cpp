@@ -35,7 +35,8 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
   dir.Write("TASK.RES", "An older report\r\n");
   ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal);
   ASSERT_TRUE(session.WaitFor("Overwrite or append (O/A)?")) << session.Output();
-  session.Send("o");
+  session.Send("q");  // not an answer: ignored, and the terminal does not echo it
+  session.Send("o");  // one key, no Enter
   ASSERT_TRUE(session.WaitFor(kPressAnyKey)) << session.Output();
   session.Send("x");
   ASSERT_TRUE(session.EndsWithin(std::chrono::seconds(10)));
@@ -51,7 +52,6 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
   // one before; the elapsed-time line overwrites the last.
   const std::string progress = output.substr(from + estimate.size(), to - from - estimate.size());
   EXPECT_EQ(progress.find('\n'), std::string::npos) << progress;
-  EXPECT_TRUE(progress.starts_with("Sequence now: 1 (0.00%), time left: 0hr 0min           \r"));
   EXPECT_TRUE(progress.ends_with("Sequence now: 14 (92.86%), time left: 0hr 0min           \r"));
   EXPECT_EQ(std::count(progress.begin(), progress.end(), '\r'), 14);
   EXPECT_TRUE(output.ends_with(
@@ -59,14 +59,13 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
       "\r\nThe calculation result was written into TASK.RES\r\n" +
       std::string(kPressAnyKey)))
       << output;
-  EXPECT_TRUE(dir.Read("TASK.RES")
-                  .starts_with("The monomeric composition and constraints are:\r\n"
-                               "a?Alx ?DAlx 4?)bDAlx\r\n\r\nHere are 20 structures"));
 }
 
 // Six residues with open configurations: about a thousand structures per sequence and 13440
 // sequences estimated, far more than the test waits for. 13440 / 1024 = 13.125 is written 13.13K.
+// Both threads stop.
 TEST(TerminalTest, CtrlCEndsALongSearchAfterTheCurrentSequence) {
+  const testing::ScopedThreads use("2");
   TempDir dir;
   testing::WriteTestReferenceData(dir);
   dir.Write("TASK.TSK", "??Alx ?DAlx ?DAlx aDAlx aDAlx aDAlx\n" + Zeros(36) + "\n");

@@ -52,13 +52,6 @@ TEST(SnfgDrawingTest, SymbolsAndBondsOfLinearBranchedAndPhosphateBridgedUnits) {
     std::vector<tSymbol> symbols;
     std::vector<tBond> bonds;  // the last one closes the unit
   } cases[] = {
-      {"3)bDGal-3)aDGal-3)bDGalf-3)bDGlc-5)bDGalf-",
-       {{"A", "snfg-circle", "snfg-yellow", ""},
-        {"B", "snfg-circle", "snfg-yellow", ""},
-        {"C", "snfg-circle", "snfg-yellow", "f"},
-        {"D", "snfg-circle", "snfg-blue", ""},
-        {"E", "snfg-circle", "snfg-yellow", "f"}},
-       {{"A", "B", "β3"}, {"B", "C", "α3"}, {"C", "D", "β3"}, {"D", "E", "β5"}, {"E", "A", "β3"}}},
       {"[aLFuc-]-2]3)bDGal-4)bDGlcA-3)aLRha-[bDXyl-]-3]4)aDMan-",
        {{"A", "snfg-triangle", "snfg-red", ""},
         {"B", "snfg-circle", "snfg-yellow", ""},

@@ -66,16 +66,13 @@ tRandomTask MakeTask(std::mt19937& random, bool spin, bool automatic) {
   return t;
 }
 
-// The sorted comparison pairs the shifts by rank, whatever carbon each belongs to, and holds sums
-// beyond 16 bits.
-TEST(SpectrumScoreTest, SortedComparisonPairsTheShiftsByRank) {
+// The sorted comparison holds sums beyond 16 bits and negative shifts (that it pairs the shifts
+// by rank is checked against brute force below).
+TEST(SpectrumScoreTest, SortedComparisonHoldsLargeSums) {
   const struct {
     std::vector<std::int32_t> calculated, measured;  // any order
     std::uint32_t sum;
   } cases[] = {
-      {{1032, 640, 715}, {650, 700, 1030}, 27},  // 10 + 15 + 2
-      {{715, 1032, 640}, {1030, 650, 700}, 27},
-      {{650, 1030, 700}, {650, 700, 1030}, 0},
       {{10, -20, 0}, {0, 0, 0}, 30},
       {{30000, 30000, 5536}, {0, 0, 0}, 65536},
       {{-9990, -9990, -9990}, {9999, 9999, 9999}, 59967},

@@ -18,6 +18,7 @@
 #include "spectrum/spectrum_calculation.hpp"
 #include "support/fixtures.hpp"
 #include "support/in_process.hpp"
+#include "support/literal_search.hpp"
 #include "support/program_runner.hpp"
 #include "support/random_tasks.hpp"
 #include "support/temp_dir.hpp"
@@ -55,23 +56,14 @@ class BoundsTest : public ::testing::Test {
   tExact Score(tSpectrumScorer& scorer) {
     calculator_->Calculate(model_.WorkingStructure, model_.CarbonOffsets.data(),
                            model_.CalculatedSpectrum.data());
-    std::vector<std::int32_t> sorted = model_.CalculatedSpectrum;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<tResidueShifts> residues;
-    for (std::size_t i = 0; i < model_.WorkingStructure.Nodes.size(); ++i) {
-      const std::uint8_t first = model_.CarbonOffsets[i];
-      const auto count = static_cast<std::uint8_t>(model_.CarbonOffsets[i + 1] - first);
-      if (count > 0) {
-        residues.push_back({model_.CalculatedSpectrum.data() + first, count, static_cast<std::uint8_t>(i)});
-      }
-    }
-    return {scorer.SortedSum(sorted.data(), 0),
-            scorer.Score(sorted.data(), residues.data(), residues.size())};
+    signal_array sorted;
+    const tScore score = testing::ScoreCalculated(scorer, model_, sorted);
+    return {scorer.SortedSum(sorted.data(), 0), score};
   }
 
   // Checks every bound that holds for the task's score at a random level of the sequence held in
   // the working structure.
-  void CheckSequence(std::mt19937& random) {
+  void CheckSequence() {
     const tTask& task = run_.Task;
     tStructure& structure = model_.WorkingStructure;
     BuildCarbonOffsets(model_, task, run_.Residues);
@@ -84,12 +76,9 @@ class BoundsTest : public ::testing::Test {
     b->partial.Layout(choices, b->blocks, topology, model_.CarbonOffsets.data(), structure,
                       phosphate_);
     const std::size_t variables = choices.Variables();
-    const auto pick = [&](std::size_t n) {
-      return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
     // Fit the additive bound to some candidate of the sequence, or leave it unfitted.
-    if (pick(2) == 0) {
-      for (std::size_t v = 0; v < variables; ++v) choices.Apply(v, pick(choices.Count(v)), structure);
+    if (Pick(2) == 0) {
+      for (std::size_t v = 0; v < variables; ++v) choices.Apply(v, Pick(choices.Count(v)), structure);
       calculator_->Calculate(structure, model_.CarbonOffsets.data(), model_.CalculatedSpectrum.data());
       std::vector<std::int32_t> sorted = model_.CalculatedSpectrum;
       std::sort(sorted.begin(), sorted.end());
@@ -97,33 +86,29 @@ class BoundsTest : public ::testing::Test {
       b->fit.Refit();
     }
     b->open.Prepare(b->partial);
-    for (int i = 0; i < 3; ++i) CheckLevel(*b, choices, random);
+    for (int i = 0; i < 3; ++i) CheckLevel(*b, choices);
   }
 
   // Checks the bounds at a random level of the sequence laid out in `b`.
-  void CheckLevel(tSequenceBounds& bs, const tSequenceChoices& choices, std::mt19937& random) {
-    tSequenceBounds* b = &bs;
+  void CheckLevel(tSequenceBounds& b, const tSequenceChoices& choices) {
     tStructure& structure = model_.WorkingStructure;
     const std::size_t variables = choices.Variables();
-    const auto pick = [&](std::size_t n) {
-      return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
     std::vector<std::size_t> options(variables);
     // A leaf, or a level whose subtree is small enough to score every candidate.
     std::vector<std::size_t> levels;
     for (std::size_t l = 0; l <= variables; ++l) {
-      if (b->partial.LeavesBelow(l) <= 3000) levels.push_back(l);
+      if (b.partial.LeavesBelow(l) <= 3000) levels.push_back(l);
     }
-    const std::size_t level = pick(4) == 0 ? variables : levels[pick(levels.size())];
-    b->partial.Determine(0);
-    b->partial.MergeSorted(0);
-    b->bounds.Prunes(0, kNoThreshold, ++visit_);
+    const std::size_t level = Pick(4) == 0 ? variables : levels[Pick(levels.size())];
+    b.partial.Determine(0);
+    b.partial.MergeSorted(0);
+    b.bounds.Prunes(0, kNoThreshold, ++visit_);
     for (std::size_t v = 0; v < level; ++v) {
-      options[v] = pick(choices.Count(v));
-      b->partial.Choose(v, options[v]);
-      b->partial.Determine(v + 1);
-      b->partial.MergeSorted(v + 1);
-      b->bounds.Prunes(v + 1, kNoThreshold, ++visit_);
+      options[v] = Pick(choices.Count(v));
+      b.partial.Choose(v, options[v]);
+      b.partial.Determine(v + 1);
+      b.partial.MergeSorted(v + 1);
+      b.bounds.Prunes(v + 1, kNoThreshold, ++visit_);
     }
     // Every bound the descent may apply to this task, in the order of tBoundSet::Prunes (the
     // injection bound improves the nearest-shift figure of its level).
@@ -132,7 +117,7 @@ class BoundsTest : public ::testing::Test {
       std::uint32_t Value;
     };
     std::vector<tFigure> figures;
-    tBoundSet& bounds = b->bounds;
+    tBoundSet& bounds = b.bounds;
     const bool spin = measured_->SpinSystems();
     if (measured_->AutoOffset()) {
       if (spin) figures.push_back({"spin offset", bounds.SpinOffset.Bound(level, ++visit_)});
@@ -149,7 +134,7 @@ class BoundsTest : public ::testing::Test {
     std::vector<std::size_t> option = options;
     for (;;) {
       for (std::size_t v = 0; v < variables; ++v) choices.Apply(v, option[v], structure);
-      const tExact exact = Score(b->scorer);
+      const tExact exact = Score(b.scorer);
       least = std::min(least, exact.Score.Sum);
       least_sorted = std::min(least_sorted, exact.SortedAtZero);
       std::size_t v = variables;
@@ -195,6 +180,11 @@ class BoundsTest : public ::testing::Test {
     }
   }
 
+  std::size_t Pick(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+  }
+
+  std::mt19937 random_{3};
   tRun run_;
   bool loaded_ = false;
   std::string task_text_;
@@ -208,29 +198,17 @@ class BoundsTest : public ::testing::Test {
 };
 
 TEST_F(BoundsTest, NoBoundExceedsTheBestScoreBelowIt) {
-  std::mt19937 random(3);
   for (const bool test_data : {false, true}) {
-    testing::TempDir dir;
-    if (test_data) {
-      testing::WriteTestReferenceData(dir);
-    } else {
-      std::filesystem::copy(testing::SourcePath() + "/data", dir.Path(),
-                            std::filesystem::copy_options::recursive);
-    }
-    tResidueTable residues;
-    {
-      testing::ScopedWorkingDirectory here(dir.Path());
-      testing::Captured([&] { ASSERT_TRUE(ReadNamesDatabase(residues)); });
-    }
-    testing::tTaskGenerator generator(residues, test_data, test_data ? 21 : 22);
+    const testing::tDataSetDir data(test_data);
+    testing::tTaskGenerator generator(data.Residues, test_data, test_data ? 21 : 22);
     for (int i = 0; i < 120; ++i) {
-      Load(dir, generator.Task());
+      Load(data.Dir, generator.Task());
       if (!loaded_) continue;
       int sequences = 0;
       for (const tPass& pass : SearchPasses(run_.Task, run_.Topologies)) {
         enumerator_->ForEachSequence(pass, model_.WorkingStructure, [&](bool passes) {
-          if (passes && std::uniform_int_distribution<int>(0, 1)(random) == 0) {
-            CheckSequence(random);
+          if (passes && std::uniform_int_distribution<int>(0, 1)(random_) == 0) {
+            CheckSequence();
             ++sequences;
           }
           return sequences < 10;

@@ -18,10 +18,11 @@
 
 #include "databases/names_database.hpp"
 #include "e2e/test_reference_data.hpp"
+#include "input/structure_notation.hpp"
 #include "input/task_file.hpp"
 #include "support/fixtures.hpp"
 #include "support/in_process.hpp"
-#include "support/program_runner.hpp"
+#include "support/random_tasks.hpp"
 #include "support/search_model.hpp"
 #include "support/temp_dir.hpp"
 
@@ -157,7 +158,9 @@ tEntryPlacements Placements(const TempDir& dir, const tResidueTable& residues) {
         placement += static_cast<char>(letter);
       }
     }
-    placements[model.Text(candidate)].insert(placement);
+    std::string shape, written;
+    StructureToText(candidate, model.Topologies(), task, residues, shape, written);
+    placements[written].insert(placement);
   }
   return placements;
 }
@@ -165,21 +168,12 @@ tEntryPlacements Placements(const TempDir& dir, const tResidueTable& residues) {
 TEST(PrunedSearchTiesTest, SameResultAndCountAsTheLiteralEnumeration) {
   int cases = 0, on_threshold = 0;
   for (const bool test_data : {true, false}) {
-    TempDir dir;
-    std::vector<std::string> names;
-    if (test_data) {
-      testing::WriteTestReferenceData(dir);
-      names = {"Hex", "Alx"};
-    } else {
-      std::filesystem::copy(testing::SourcePath() + "/data", dir.Path(),
-                            std::filesystem::copy_options::recursive);
-      names = {"Glc", "Gal", "Man", "Rha"};
-    }
-    tResidueTable residues;
-    {
-      testing::ScopedWorkingDirectory here(dir.Path());
-      testing::Captured([&] { ASSERT_TRUE(ReadNamesDatabase(residues)); });
-    }
+    const testing::tDataSetDir data(test_data);
+    const TempDir& dir = data.Dir;
+    const tResidueTable& residues = data.Residues;
+    const std::vector<std::string> names =
+        test_data ? std::vector<std::string>{"Hex", "Alx"}
+                  : std::vector<std::string>{"Glc", "Gal", "Man", "Rha"};
     tTieTaskGenerator generator(dir, residues, names, test_data ? 3 : 8);
     for (int composition = 0; composition < 4; ++composition) {
       tTieTask tie;

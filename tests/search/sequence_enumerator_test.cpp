@@ -92,18 +92,6 @@ struct Enumeration {
     }
   }
 
-  // The sequences of the scored candidates, "topology:entries" in order of generation.
-  std::string Sequences() const {
-    std::string text, last;
-    for (const tStructure& s : scored) {
-      std::string item = std::to_string(s.Topology) + ":";
-      for (const tStructureNode& node : s.Nodes) item += std::to_string(node.Residue);
-      if (item != last) text += (text.empty() ? "" : " ") + item;
-      last = item;
-    }
-    return text;
-  }
-
   tResidueTable residues = Types();
   tTask task;
   tTopologyTable topologies;
@@ -147,12 +135,6 @@ TEST(SequenceEnumeratorTest, CandidatesFollowTheIndependentEnumeration) {
       }
     }
   }
-}
-
-TEST(SequenceEnumeratorTest, SequencesOfThreeResiduesInOrderOfGeneration) {
-  const Enumeration run("aDPyr aDFur aDHex", false, 20);
-  EXPECT_EQ(run.Sequences(),
-            "0:123 0:132 1:123 1:132 1:213 1:312 1:231 1:321 2:123 2:132 2:213 2:312 2:231 2:321");
 }
 
 }  // namespace

@@ -8,9 +8,7 @@
 
 #include "console/console.hpp"
 #include "console/formatting.hpp"
-#include "databases/effects_database.hpp"
 #include "databases/names_database.hpp"
-#include "databases/shift_database.hpp"
 #include "driver/run.hpp"
 #include "input/structure_notation.hpp"
 #include "input/task_file.hpp"
@@ -38,11 +36,6 @@ class CollectedOutput {
   std::streambuf* saved_;
 };
 
-bool ReadReferenceData(tRun& run) {
-  return ReadShiftDatabase(run.Residues, run.Task.Residues, run.Shifts) &&
-         ReadEffectsDatabase(run.Residues, run.Task.Residues, run.Shifts);
-}
-
 }  // namespace
 
 tCalcOutcome CalcInProcess(const std::string& directory, const std::string& record) {
@@ -55,7 +48,7 @@ tCalcOutcome CalcInProcess(const std::string& directory, const std::string& reco
     if (!ReadNamesDatabase(run.Residues)) return outcome;
     ParseStructureRecord(record, "", run.Residues, run.Task, run.Topologies,
                          run.Model.WorkingStructure);
-    if (!ReadReferenceData(run)) return outcome;
+    LoadReferenceData(run);
     CalculateWorkingStructure(run.Model, {run.Task, run.Residues, run.Topologies, run.Shifts});
   } catch (const EErrorStop&) {
     return outcome;
@@ -73,8 +66,12 @@ bool LoadInProcess(const std::string& directory, const std::string& task, tRun& 
   ScopedWorkingDirectory here(directory);
   CollectedOutput quiet;
   try {
-    return ReadNamesDatabase(run.Residues) && ReadTaskFile(task, run.Residues, run.Task) &&
-           BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies) && ReadReferenceData(run);
+    if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
+        !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) {
+      return false;
+    }
+    LoadReferenceData(run);
+    return true;
   } catch (const ERunHalted&) {
     return false;
   }
@@ -89,11 +86,10 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
     CollectedOutput quiet;
     try {
       if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
-          !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies) ||
-          !ReadReferenceData(run)) {
+          !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) {
         return outcome;
       }
-      const std::uint16_t carbons = SizeSpectrumArrays(run.Model, run.Task, run.Residues);
+      const std::uint16_t carbons = LoadReferenceData(run);
       std::vector<std::uint8_t> name_of_entry;
       for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
       run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);

@@ -12,6 +12,22 @@
 
 namespace glycomb::testing {
 
+tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model, signal_array& sorted) {
+  sorted = model.CalculatedSpectrum;
+  std::sort(sorted.begin(), sorted.end());
+  std::array<tResidueShifts, kMaxResidues> residues{};
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < model.WorkingStructure.Nodes.size(); ++i) {
+    const std::uint8_t first = model.CarbonOffsets[i];
+    const auto carbons = static_cast<std::uint8_t>(model.CarbonOffsets[i + 1] - first);
+    if (carbons > 0) {
+      residues[count++] = {model.CalculatedSpectrum.data() + first, carbons,
+                           static_cast<std::uint8_t>(i)};
+    }
+  }
+  return scorer.Score(sorted.data(), residues.data(), count);
+}
+
 tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
                             const tSearchOptions& options, const tStopToken& stop) {
   const tTask& task = tables.Task;
@@ -36,19 +52,7 @@ tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
     } catch (const EErrorStop&) {
       HaltRun();
     }
-    sorted = model.CalculatedSpectrum;
-    std::sort(sorted.begin(), sorted.end());
-    std::array<tResidueShifts, kMaxResidues> residues{};
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < structure.Nodes.size(); ++i) {
-      const std::uint8_t first = model.CarbonOffsets[i];
-      const auto carbons = static_cast<std::uint8_t>(model.CarbonOffsets[i + 1] - first);
-      if (carbons > 0) {
-        residues[count++] = {model.CalculatedSpectrum.data() + first, carbons,
-                             static_cast<std::uint8_t>(i)};
-      }
-    }
-    best.Keep(structure, scorer.Score(sorted.data(), residues.data(), count));
+    best.Keep(structure, ScoreCalculated(scorer, model, sorted));
   };
   for (const tPass& pass : SearchPasses(task, tables.Topologies)) {
     enumerator.ForEachSequence(pass, structure, [&](bool passes) {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "console/stop_token.hpp"
+#include "scoring/spectrum_score.hpp"
 #include "search/best_structures.hpp"
 #include "search/search.hpp"
+#include "spectrum/structure_model.hpp"
 
 namespace glycomb::testing {
 
@@ -14,5 +16,9 @@ namespace glycomb::testing {
 // bounds. Counts.Scored equals the structures checked.
 tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
                             const tSearchOptions& options, const tStopToken& stop);
+
+// The score of the candidate held in `model` (its spectrum calculated), as the literal
+// enumeration scores it; `sorted` receives the calculated spectrum in ascending order.
+tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model, signal_array& sorted);
 
 }  // namespace glycomb::testing

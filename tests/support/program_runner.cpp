@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <filesystem>
 #include <stdexcept>
 
 namespace glycomb::testing {
@@ -37,6 +39,33 @@ using Clock = std::chrono::steady_clock;
 }  // namespace
 
 std::string SourcePath() { return GLYCOMB_SOURCE_DIR; }
+
+void CopyShippedData(const TempDir& dir) {
+  std::filesystem::copy(SourcePath() + "/data", dir.Path(),
+                        std::filesystem::copy_options::recursive);
+}
+
+std::string MaskElapsedTime(std::string output) {
+  const std::size_t at = output.find("Elapsed time is ") + 16;
+  const std::size_t end = output.find(std::string(33, ' ') + "\n", at);
+  if (at < 16 || end == std::string::npos) return output;
+  std::string separators;
+  for (std::size_t i = at; i < end; ++i) {
+    const auto digit = [&](std::size_t k) {
+      return k < end && std::isdigit(static_cast<unsigned char>(output[k])) != 0;
+    };
+    if (!digit(i)) separators += output[i];
+    if (digit(i) && !digit(i + 1)) separators += '9';  // the end of a number
+  }
+  if (separators == "9:9:9.9") output.replace(at, end - at, "T");
+  return output;
+}
+
+std::string CrLfLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
 
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
                       const std::string& input, const std::vector<std::string>& wrapper) {

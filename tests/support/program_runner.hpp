@@ -2,11 +2,14 @@
 // on a pseudo-terminal that the test drives like a user at the keyboard.
 #pragma once
 
+#include <stdlib.h>
 #include <sys/types.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.hpp"
 
 namespace glycomb::testing {
 
@@ -20,6 +23,23 @@ inline constexpr char kPressAnyKey[] = "Press any key to return to Windows\n";
 
 // Path of the source tree (for the shipped data).
 std::string SourcePath();
+// Copies the shipped reference data (data/) into `dir`.
+void CopyShippedData(const TempDir& dir);
+
+// Sets GLYCOMB_THREADS for the programs started while alive.
+class ScopedThreads {
+ public:
+  explicit ScopedThreads(const char* count) { setenv("GLYCOMB_THREADS", count, 1); }
+  ~ScopedThreads() { unsetenv("GLYCOMB_THREADS"); }
+  ScopedThreads(const ScopedThreads&) = delete;
+  ScopedThreads& operator=(const ScopedThreads&) = delete;
+};
+
+// The console output of a search with the elapsed time replaced by "T" when it has its format
+// (h:m:s.hundredths and 33 spaces); left as it is otherwise.
+std::string MaskElapsedTime(std::string output);
+// The lines, each ended by CR LF as the result file ends them.
+std::string CrLfLines(const std::vector<std::string>& lines);
 
 struct tRunResult {
   std::string Output;  // standard output and standard error

@@ -1,4 +1,5 @@
-// Random task files over a residue table, for the differential and property tests of the search.
+// Random task files and repeating units over a residue table, for the differential and property
+// tests of the search and the calculation.
 #pragma once
 
 #include <random>
@@ -6,8 +7,27 @@
 #include <vector>
 
 #include "databases/names_database.hpp"
+#include "e2e/test_reference_data.hpp"
+#include "support/fixtures.hpp"
+#include "support/program_runner.hpp"
 
 namespace glycomb::testing {
+
+// A temporary directory holding the shipped reference data or the small test data set, and the
+// residue table read from it.
+struct tDataSetDir {
+  explicit tDataSetDir(bool test_data) {
+    if (test_data) {
+      WriteTestReferenceData(Dir);
+    } else {
+      CopyShippedData(Dir);
+    }
+    ScopedWorkingDirectory here(Dir.Path());
+    Captured([&] { EXPECT_TRUE(ReadNamesDatabase(Residues)); });
+  }
+  TempDir Dir;
+  tResidueTable Residues;
+};
 
 // Random tasks: two to four residues (sugars of known or unknown configuration, alditols, the
 // N-linked non-sugar, phosphates), sometimes constrained; a spectrum near that of some structure
@@ -23,6 +43,41 @@ class tTaskGenerator {
         names_.push_back(static_cast<std::uint8_t>(i));
       }
     }
+  }
+
+  // The residues of a random linear repeating unit as a structure record writes them: sugars of
+  // either configuration, alditols and phosphates (never two phosphates in a row), each carrying
+  // the one written before it at a random position that can take it.
+  std::vector<std::string> LinearUnit(std::size_t count) {
+    std::vector<std::uint8_t> carriers;  // residues that can carry an O-linked one
+    for (const std::uint8_t name : names_) {
+      const tNameRecord& r = residues_[name];
+      if (r.NLinked == 0 && r.RingKind != kNonSugar && r.OSubstitutable != 0) {
+        carriers.push_back(name);
+      }
+    }
+    std::vector<std::uint8_t> types;  // 0 = phosphate
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool phosphate = Pick(3) == 0 && (i == 0 || types.back() != 0) &&
+                             !(i + 1 == count && !types.empty() && types.front() == 0);
+      types.push_back(phosphate ? 0 : carriers[Pick(carriers.size())]);
+    }
+    std::vector<std::string> tokens;
+    for (const std::uint8_t type : types) {
+      if (type == 0) {
+        tokens.push_back("P");
+        continue;
+      }
+      const tNameRecord& r = residues_[type];
+      std::vector<int> positions;
+      for (int p = 2; p <= 9; ++p) {
+        if (InSet(r.OSubstitutable, static_cast<std::uint8_t>(p))) positions.push_back(p);
+      }
+      std::string token = std::to_string(positions[Pick(positions.size())]) + ")";
+      token += r.RingKind < kAlditol ? (Pick(2) == 0 ? "a" : "b") : "c";
+      tokens.push_back(token + (Pick(2) == 0 ? "D" : "L") + r.Name);
+    }
+    return tokens;
   }
 
   std::string Task() {

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "databases/names_database.hpp"
@@ -48,29 +47,6 @@ class tSearchModel {
       }
     }
     return result_;
-  }
-
-  // The written form of a structure, as the result file shows it.
-  std::string Text(const tStructure& structure) const {
-    const std::string& pattern = topologies_[structure.Topology].Template;
-    std::string text;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-      if (pattern[i] != 'x') {
-        text += pattern[i];
-        continue;
-      }
-      const tStructureNode& node = structure.Nodes[pattern[++i] - '0'];
-      const tNameRecord& residue = Of(node.Residue);
-      if (IsPhosphate(node.Residue)) {
-        text += "P-";
-        continue;
-      }
-      if (node.Subst2 != 0) text += std::to_string(node.Subst2) + "]";
-      if (node.Subst1 != 0) text += std::to_string(node.Subst1) + ")";
-      if (residue.RingKind <= kFuranose) text += node.Anomeric == 0 ? "a" : "b";
-      text += (node.Absolute == 0 ? "D" : "L") + residue.Name + "-";
-    }
-    return text;
   }
 
  private:

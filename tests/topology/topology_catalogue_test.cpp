@@ -6,7 +6,6 @@
 #include <string>
 
 #include "console/checked.hpp"
-#include "topology/topology_templates.hpp"
 
 namespace glycomb {
 namespace {
@@ -23,21 +22,6 @@ std::string SetText(const tNodeSet& set) {
     if (set.test(i)) text += (text.empty() ? "" : ", ") + std::to_string(i);
   }
   return text.empty() ? "none" : text;
-}
-
-std::string ChildText(std::uint8_t child) {
-  return child == kNoChild ? "-" : std::to_string(child);
-}
-
-// "node: parent/first/second; ..." with "-" for a missing child.
-std::string NodesText(const tTopology& topology) {
-  std::string text;
-  for (std::size_t i = 0; i < topology.Nodes.size(); ++i) {
-    const tTopologyNode& node = topology.Nodes[i];
-    text += (i == 0 ? "" : "; ") + std::to_string(i) + ": " + std::to_string(node.Parent) + "/" +
-            ChildText(node.FirstChild) + "/" + ChildText(node.SecondChild);
-  }
-  return text;
 }
 
 TEST(TopologyCatalogueTest, CountsShapesAndStartNodesPerResidueCount) {
@@ -80,49 +64,6 @@ TEST(TopologyCatalogueTest, CountsShapesAndStartNodesPerResidueCount) {
     EXPECT_EQ(SetText(table[0].StartNodes), "0");
     EXPECT_EQ(table[0].NonStartCount, row.n - 1);
     for (const tTopologyNode& node : table[0].Nodes) EXPECT_EQ(node.ChildCount, 1);
-  }
-}
-
-TEST(TopologyCatalogueTest, DerivesTheNodeTablesOfUpToFourResidues) {
-  struct Row {
-    int n, index;
-    const char* written;
-    int shape;
-    const char *starts, *symmetric, *nodes;
-  };
-  const Row rows[] = {
-      {1, 0, "-o0-", 0, "0", "none", "0: 0/0/-"},
-      {2, 0, "-o0-x1-", 0, "0", "none", "0: 1/1/-; 1: 0/0/-"},
-      {2, 1, "-[o1]=o0-", 1, "0, 1", "none", "0: 0/0/1; 1: 0/-/-"},
-      {3, 0, "-o0-x1-x2-", 0, "0", "none", "0: 1/2/-; 1: 2/0/-; 2: 0/1/-"},
-      {3, 1, "-[o2]=o0-o1-", 1, "0, 1, 2", "none", "0: 1/1/2; 1: 0/0/-; 2: 0/-/-"},
-      {3, 2, "-[o2-o1]=o0-", 1, "0, 1, 2", "none", "0: 0/0/1; 1: 0/2/-; 2: 1/-/-"},
-      {4, 0, "-o0-x1-x2-x3-", 0, "0", "none", "0: 1/3/-; 1: 2/0/-; 2: 3/1/-; 3: 0/2/-"},
-      {4, 1, "-[o3]=o0-o1-o2-", 1, "0, 1, 2, 3", "none", "0: 1/2/3; 1: 2/0/-; 2: 0/1/-; 3: 0/-/-"},
-      {4, 2, "-[o3-o2]=o0-o1-", 1, "0, 1, 2, 3", "none", "0: 1/1/2; 1: 0/0/-; 2: 0/3/-; 3: 2/-/-"},
-      {4, 3, "-[o2]=o0-[x3]=x1-", 1, "0, 2", "none", "0: 1/1/2; 1: 0/0/3; 2: 0/-/-; 3: 1/-/-"},
-      {4, 4, "-[o3-o2-o1]=o0-", 2, "0, 1, 2, 3", "none", "0: 0/0/1; 1: 0/2/-; 2: 1/3/-; 3: 2/-/-"},
-      {4, 5, "-[o2-[x3]=v1]=o0-", 2, "0, 1, 2", "1", "0: 0/0/1; 1: 0/2/3; 2: 1/-/-; 3: 1/-/-"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.written);
-    const tTopologyTable table = Build(static_cast<std::uint8_t>(row.n));
-    const auto templates = TopologyTemplates(static_cast<std::uint8_t>(row.n));
-    EXPECT_EQ(At(templates, row.index), row.written);
-    const tTopology& topology = At(table, row.index);
-    std::string normalised = row.written;
-    for (char& c : normalised) {
-      if (c == 'o' || c == 'v' || c == 'y') c = 'x';
-    }
-    EXPECT_EQ(topology.Template, normalised);
-    EXPECT_EQ(topology.Shape, row.shape);
-    EXPECT_EQ(SetText(topology.StartNodes), row.starts);
-    EXPECT_EQ(SetText(topology.SymmetricNodes), row.symmetric);
-    EXPECT_EQ(NodesText(topology), row.nodes);
-    for (const tTopologyNode& node : topology.Nodes) {
-      const int count = node.FirstChild == kNoChild ? 0 : node.SecondChild == kNoChild ? 1 : 2;
-      EXPECT_EQ(node.ChildCount, count);
-    }
   }
 }
 

@@ -162,6 +162,9 @@ TEST(TopologyRulesTest, BuilderAgreesWithTheGrammarAndEveryTopologyIsListedOnce)
       ASSERT_EQ(p.written.size(), n);
       EXPECT_TRUE(topologies.insert(TopologyCanon(Hangings(p))).second);
       const tTopology& topology = table[t];
+      std::string written(templates[t]);  // every node mark reads as x
+      for (char& c : written) c = c == 'o' || c == 'v' || c == 'y' ? 'x' : c;
+      EXPECT_EQ(topology.Template, written);
       const int bracketed = n - static_cast<int>(p.main_chain.size());
       EXPECT_EQ(topology.Shape, bracketed == 0 ? 0 : bracketed <= 2 ? 1 : 2);
       EXPECT_EQ(topology.NonStartCount, std::count(p.marks.begin(), p.marks.end(), 'x') +
@@ -173,6 +176,8 @@ TEST(TopologyRulesTest, BuilderAgreesWithTheGrammarAndEveryTopologyIsListedOnce)
         EXPECT_EQ(topology.Nodes[node].Parent, p.parent[node]) << node;
         EXPECT_EQ(topology.Nodes[node].FirstChild, p.first[node]) << node;
         EXPECT_EQ(topology.Nodes[node].SecondChild, p.second[node]) << node;
+        EXPECT_EQ(topology.Nodes[node].ChildCount,
+                  (p.first[node] != kNone) + (p.second[node] != kNone)) << node;
       }
     }
   }
