@@ -103,7 +103,7 @@ TEST_F(ResumeTest, ACheckpointOfSomethingElseIsLeftAlone) {
   // A checkpoint of the unchanged task: kill the search once one is there.
   const auto keep_checkpoint = [&] {
     ProgramSession session(dir_.Path(), {"TASK"}, ProgramSession::Mode::kPipe);
-    for (int wait = 0; wait < 1000 && !CheckpointExists(); ++wait) {
+    for (int wait = 0; wait < 15000 && !CheckpointExists(); ++wait) {  // at most 30 s
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     session.Signal(SIGKILL);
