@@ -216,6 +216,26 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
+std::optional<tIoError> ReadWholeFile(const std::string& path, std::string& bytes,
+                                      std::size_t max_bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return IoErrorFromErrno(errno);
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = FileSystemCalls.Read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const tIoError error = IoErrorFromErrno(errno);
+      ::close(fd);
+      return error;
+    }
+    if (got == 0 || bytes.size() >= max_bytes) break;
+    bytes.append(buffer, std::min(static_cast<std::size_t>(got), max_bytes - bytes.size()));
+  }
+  ::close(fd);
+  return std::nullopt;
+}
+
 std::string WriteErrorText(const tWriteError& error, const std::string& file_name) {
   const std::string reason = ": " + IoErrorText(error.Error);
   switch (error.Step) {

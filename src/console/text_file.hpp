@@ -61,6 +61,11 @@ class InputTextFile {
   std::size_t length_ = 0;
 };
 
+// Reads the whole of `path` into `bytes`, at most `max_bytes` of it. Returns the error, or nothing
+// on success.
+std::optional<tIoError> ReadWholeFile(const std::string& path, std::string& bytes,
+                                      std::size_t max_bytes);
+
 // What went wrong while a file was written, and at which step.
 struct tWriteError {
   enum tStep { kOpen, kWrite, kClose };

@@ -10,7 +10,6 @@
 namespace glycomb {
 namespace {
 
-constexpr char kVersion[] = "3.03";
 constexpr int kDefaultLimit = 20;
 
 std::string UpperCase(std::string text) {
@@ -60,7 +59,7 @@ void RunProgram(const std::vector<std::string>& arguments) {
   if (const int error = InstallConsoleCtrlHandler(); error != 0) {
     FatalError("Console error, code " + std::to_string(error));
   }
-  std::cout << "GLYCOMB v " << kVersion << '\n'
+  std::cout << "GLYCOMB v " << kProgramVersion << '\n'
             << "Structure elucidation of regular polysaccharides from their 13C NMR spectra\n"
             << '\n'
             << "Reading task and databases...\n"

@@ -13,6 +13,9 @@
 
 namespace glycomb {
 
+// The program's version, as the banner shows it.
+inline constexpr char kProgramVersion[] = "3.03";
+
 struct tRun {
   tResidueTable Residues;
   tTask Task;

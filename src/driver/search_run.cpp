@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "checkpoint/checkpoint_file.hpp"
 #include "console/checked.hpp"
 #include "console/console.hpp"
 #include "console/formatting.hpp"
@@ -68,16 +69,22 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
 
   const double start_time = Now();
   SizeSearchTables(run);
+  const std::size_t pass_count = SearchPasses(run.Task, run.Topologies).size();
   tSearchOptions options;
   options.Threads = SearchThreads();
   options.StartTime = start_time;
-  options.SequenceEstimate =
-      SequenceEstimate(run.Task, SearchPasses(run.Task, run.Topologies).size());
+  options.SequenceEstimate = SequenceEstimate(run.Task, pass_count);
+  tCheckpointFile checkpoint(task_file, run.Task, run.Residues, run.Topologies, pass_count,
+                             kProgramVersion);
 
   std::cout << "Pressing Ctrl-Break cancels the calculation\n"
             << "The top estimation for the number of sequences is "
             << FormatCount(options.SequenceEstimate) << '\n'
             << std::flush;
+  checkpoint.Resume(run.BestStructures, options);
+  options.Merged = [&checkpoint](const tSearchPoint& point, const tBestStructures& best) {
+    checkpoint.Merged(point, best);
+  };
   if (stop.StopRequested()) HaltRun();
 
   const tSearchCounts counts =
@@ -103,6 +110,7 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
               << std::flush;
   }
   if (written) {
+    checkpoint.Remove();
     std::cout << "\nThe calculation result was written into " << *written << '\n' << std::flush;
   }
   // The report keeps the search even when the result file could not be written.

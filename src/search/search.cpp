@@ -23,9 +23,18 @@ namespace {
 class tPassMerger {
  public:
   tPassMerger(std::size_t passes, tBestStructures& best, std::size_t nodes,
-              std::atomic<std::uint32_t>& committed, tSearchProgress& progress)
-      : slots_(passes), best_(best), committed_(committed), progress_(progress) {
+              std::atomic<std::uint32_t>& committed, tSearchProgress& progress,
+              const tSearchOptions& options)
+      : slots_(passes),
+        best_(best),
+        committed_(committed),
+        progress_(progress),
+        merged_(options.Merged),
+        next_(options.Resume.PassesDone),
+        checked_(options.Resume.Counts.StructuresChecked),
+        sequences_(options.Resume.Counts.Sequences) {
     candidate_.Nodes.resize(nodes);
+    committed_.store(best_.Threshold(), std::memory_order_relaxed);
   }
 
   // Takes the result of pass `pass` (leaving `result` empty) and merges every completed pass that
@@ -41,10 +50,12 @@ class tPassMerger {
         break;
       }
       checked_ = CheckedAdd<std::int64_t>(checked_, MergePassResult(done, best_, candidate_));
+      sequences_ = CheckedAdd<std::int32_t>(sequences_, done.Sequences);
       done = tPassResult{};
       progress_.PassMerged(next_);
       ++next_;
       committed_.store(best_.Threshold(), std::memory_order_relaxed);
+      if (merged_) merged_({next_, {checked_, 0, sequences_}}, best_);
     }
   }
 
@@ -79,10 +90,12 @@ class tPassMerger {
   tBestStructures& best_;
   std::atomic<std::uint32_t>& committed_;
   tSearchProgress& progress_;
+  const std::function<void(const tSearchPoint&, const tBestStructures&)>& merged_;
   tStructure candidate_;
   std::size_t next_ = 0;
   bool merging_ = true;
   std::int64_t checked_ = 0;
+  std::int32_t sequences_ = 0;
 };
 
 // With several threads a stop request is reported by the progress line's lock holder (or once
@@ -121,16 +134,20 @@ tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
   const tSequenceEnumerator enumerator(tables.Task, tables.Residues, tables.Topologies);
   const tSpectrumCalculator calculator(tables.Task.Residues, tables.Residues, tables.Topologies,
                                        tables.Shifts);
-  tSearchProgress progress(passes.size(), options.StartTime, options.SequenceEstimate, stop);
-  tSearchShared shared(thread_count, passes.size(), progress, stop);
+  if (options.Resume.PassesDone > passes.size()) CheckFailed("range check error: resumed pass");
+  tSearchProgress progress(passes.size(), options.Resume.PassesDone,
+                           options.Resume.Counts.Sequences, options.StartTime,
+                           options.SequenceEstimate, stop);
+  tSearchShared shared(tables.Task, thread_count, passes.size(), progress, stop);
   std::vector<std::unique_ptr<tPassSearch>> workers;
   for (std::size_t w = 0; w < thread_count; ++w) {
     workers.push_back(std::make_unique<tPassSearch>(tables, enumerator, calculator, shared, w));
     if (!options.Bounds) workers.back()->DisableBounds();
   }
-  tPassMerger merger(passes.size(), best, tables.Task.ResidueCount, shared.Committed, progress);
+  tPassMerger merger(passes.size(), best, tables.Task.ResidueCount, shared.Committed, progress,
+                     options);
 
-  std::atomic<std::size_t> next_pass{0};
+  std::atomic<std::size_t> next_pass{options.Resume.PassesDone};
   std::mutex error_mutex;
   std::exception_ptr error;
   const auto work = [&](tPassSearch& worker) {
@@ -163,6 +180,7 @@ tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
 
   tSearchCounts counts;
   counts.StructuresChecked = merger.Finish();
+  progress.ShowEnd(passes.size());
   counts.Sequences = progress.Count();
   for (const auto& worker : workers) counts.Scored += worker->Scored();
   return counts;

@@ -28,19 +28,31 @@ struct tSearchTables {
   const tMeasuredSpectrum& Measured;
 };
 
+struct tSearchCounts {
+  std::int64_t StructuresChecked = 0;  // as the literal enumeration counts them
+  std::int64_t Scored = 0;             // candidates whose deviation was calculated
+  std::int32_t Sequences = 0;          // sequences that passed the checks
+};
+
+// How far a search has come: its first `PassesDone` passes are merged into the table, with these
+// counts. A search resumed from it gives the table and counts of the uninterrupted search.
+struct tSearchPoint {
+  std::size_t PassesDone = 0;
+  tSearchCounts Counts;
+};
+
 struct tSearchOptions {
   unsigned Threads = 1;
   bool Bounds = true;    // skip subtrees whose deviations all lie above the threshold
   double StartTime = 0;  // of the search, in days, for the progress line
   std::int32_t SequenceEstimate = 1;
+  // Resumes a search: its table (the `best` of RunSearch) and counts after `Resume.PassesDone`
+  // passes; the search goes on with the pass after them.
+  tSearchPoint Resume;
+  // Called after every pass merged, with the table after it (both valid during the call only).
+  std::function<void(const tSearchPoint& point, const tBestStructures& best)> Merged;
   // For tests of the failure paths: called by a worker before it searches pass `pass`.
   std::function<void(std::size_t pass)> BeforePass;
-};
-
-struct tSearchCounts {
-  std::int64_t StructuresChecked = 0;  // as the literal enumeration counts them
-  std::int64_t Scored = 0;             // candidates whose deviation was calculated
-  std::int32_t Sequences = 0;          // sequences that passed the checks
 };
 
 // The number of threads to search with: GLYCOMB_THREADS when it holds a number from 1 on, else
@@ -48,7 +60,7 @@ struct tSearchCounts {
 unsigned SearchThreads();
 
 // Searches every pass of the task and leaves the best candidates in `best` (sized for the task).
-// Shows the progress line once per sequence. A stop request (`stop`) ends the run (HaltRun) after
+// Shows the progress line (at most about ten times a second). A stop request (`stop`) ends the run (HaltRun) after
 // the sequences in progress; a candidate that cannot be calculated ends it with the message the
 // literal enumeration would print. An exception inside a worker ends every worker and is raised
 // again here.

@@ -48,12 +48,13 @@ TEST(TerminalTest, ProgressIsRedrawnInPlaceAndOneKeyAnswersTheQuestion) {
   const std::size_t to = output.find("Elapsed time is ");
   ASSERT_NE(from, std::string::npos) << output;
   ASSERT_NE(to, std::string::npos) << output;
-  // Fourteen progress lines, each ended by a carriage return alone, so that each overwrites the
-  // one before; the elapsed-time line overwrites the last.
+  // Progress lines from the first sequence to the last (of fourteen; those in between at most
+  // ten times a second), each ended by a carriage return alone, so that each overwrites the one
+  // before; the elapsed-time line overwrites the last.
   const std::string progress = output.substr(from + estimate.size(), to - from - estimate.size());
   EXPECT_EQ(progress.find('\n'), std::string::npos) << progress;
   EXPECT_TRUE(progress.ends_with("Sequence now: 14 (92.86%), time left: 0hr 0min           \r"));
-  EXPECT_EQ(std::count(progress.begin(), progress.end(), '\r'), 14);
+  EXPECT_GE(std::count(progress.begin(), progress.end(), '\r'), 2);
   EXPECT_TRUE(output.ends_with(
       " structures checked.\r\n\r\nThe file TASK.RES already exists. Overwrite or append (O/A)?O\r\n"
       "\r\nThe calculation result was written into TASK.RES\r\n" +
@@ -72,7 +73,8 @@ TEST(TerminalTest, CtrlCEndsALongSearchAfterTheCurrentSequence) {
   ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal);
   ASSERT_TRUE(session.WaitFor("The top estimation for the number of sequences is 13.13K\r\n"))
       << session.Output();
-  ASSERT_TRUE(session.WaitFor("Sequence now: 20 (")) << session.Output();
+  ASSERT_TRUE(session.WaitFor("Sequence now: 1 (")) << session.Output();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   session.Send("\x03");  // Ctrl-C: the terminal sends SIGINT
   ASSERT_TRUE(session.WaitFor(kPressAnyKey, std::chrono::seconds(60))) << session.Output();
   const std::string stopped = "\r\nThe calculation is terminated by user\r\n";

@@ -17,8 +17,8 @@ import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 # The floors of src/, lowest first: a folder may include its own headers and those of lower floors.
-FLOORS = ['console', 'databases', 'topology', 'input', 'spectrum', 'scoring', 'search', 'results',
-          'report', 'driver']
+FLOORS = ['console', 'databases', 'topology', 'input', 'spectrum', 'scoring', 'search',
+          'checkpoint', 'results', 'report', 'driver']
 
 
 def sources(folder):

@@ -21,6 +21,7 @@ struct tPassResult {
   std::vector<tStructureNode> Nodes;     // n per recorded candidate
   std::vector<tScore> Scores;
   std::int64_t Unrecorded = 0;
+  std::int32_t Sequences = 0;  // that passed the checks
   bool Failed = false;   // a candidate of the pass cannot be calculated: the run ends
   std::string Message;   // its message
   bool Stopped = false;  // a stop request ended the pass after a sequence

@@ -17,9 +17,9 @@ std::vector<std::uint8_t> NameOfEntry(const tTask& task) {
 
 }  // namespace
 
-tSearchShared::tSearchShared(std::size_t workers, std::size_t passes, tSearchProgress& progress,
-                             const tStopToken& stop)
-    : EndPass(passes), Peers(workers), Progress(progress), Stop(stop) {
+tSearchShared::tSearchShared(const tTask& task, std::size_t workers, std::size_t passes,
+                             tSearchProgress& progress, const tStopToken& stop)
+    : EndPass(passes), Outcomes(task), Peers(workers), Progress(progress), Stop(stop) {
   for (auto& peer : Peers) peer.store(~std::uint64_t{0});  // no pass yet
 }
 
@@ -54,6 +54,7 @@ void tPassSearch::Search(std::size_t index, const tPass& pass, tPassResult& resu
         result.Stopped = true;
         return false;
       }
+      ++result.Sequences;
       if (!SearchSequence()) return false;
     }
     // A stop request, or an earlier pass that ends the run, ends the pass after the sequence.

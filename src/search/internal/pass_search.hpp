@@ -19,8 +19,8 @@ namespace glycomb {
 
 // What the workers of one search share.
 struct tSearchShared {
-  tSearchShared(std::size_t workers, std::size_t passes, tSearchProgress& progress,
-                const tStopToken& stop);
+  tSearchShared(const tTask& task, std::size_t workers, std::size_t passes,
+                tSearchProgress& progress, const tStopToken& stop);
 
   // The worst deviation of the merged table after the completed prefix of passes.
   std::atomic<std::uint32_t> Committed{kNoThreshold};

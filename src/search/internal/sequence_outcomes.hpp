@@ -33,16 +33,27 @@ struct tSequenceOutcome {
 
 // Thread-safe. An outcome found in a pass serves that pass and every later one: what it skipped
 // has a sum above a threshold of candidates before it, which only comes down as the search goes
-// on (docs/search.md).
+// on (docs/search.md). Only an aid to speed: a sequence whose outcome is not kept is searched.
+// The memory is bounded: when the outcomes kept exceed kMaxBytes they are all let go.
 class tSequenceOutcomes {
  public:
+  static constexpr std::size_t kMaxBytes = std::size_t{64} << 20;
+
+  // Keeps outcomes only when two composition entries of `task` could change places (same name,
+  // configurations and constraints): otherwise no two sequences are alike.
+  explicit tSequenceOutcomes(const tTask& task);
+
   // The outcome of `key` found in pass `pass` or before it, or none.
   std::shared_ptr<const tSequenceOutcome> Find(const tSequenceKey& key, std::size_t pass);
   void Store(const tSequenceKey& key, std::size_t pass,
              std::shared_ptr<const tSequenceOutcome> outcome);
+  // What the outcomes kept take, about.
+  std::size_t Bytes() const;
 
  private:
-  std::mutex mutex_;
+  bool useful_ = false;
+  mutable std::mutex mutex_;
+  std::size_t bytes_ = 0;
   std::map<tSequenceKey, std::pair<std::size_t, std::shared_ptr<const tSequenceOutcome>>> known_;
 };
 
