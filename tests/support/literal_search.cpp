@@ -48,6 +48,7 @@ tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
                              static_cast<std::uint8_t>(i)};
       }
     }
+    AttachResidues(structure, tables.Topologies[structure.Topology], residues.data(), count);
     best.Keep(structure, scorer.Score(sorted.data(), residues.data(), count));
   };
   for (const tPass& pass : SearchPasses(task, tables.Topologies)) {

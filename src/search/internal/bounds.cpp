@@ -218,6 +218,48 @@ std::uint32_t tSpinOffsetBound::Bound(std::size_t level, std::uint64_t visit) {
   return scorer_.CheapestAssignment(costs_, residues);
 }
 
+void tLinkBound::Prepare() {
+  const tPartialStructure& partial = in_.Partial;
+  const tTopology& topology = partial.Topology();
+  for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
+    const tLineLink& link = in_.Measured.Link(k);
+    candidates_[k].clear();
+    for (std::size_t node = 0; node < partial.Choices().Nodes; ++node) {
+      const std::uint8_t parent = topology.Nodes[node].Parent;
+      if (parent != node && partial.CarbonCount(node) == in_.Measured.LineLength(link.From) &&
+          partial.CarbonCount(parent) == in_.Measured.LineLength(link.To)) {
+        candidates_[k].push_back({static_cast<std::uint8_t>(node), parent,
+                                  topology.Nodes[parent].FirstChild == node});
+      }
+    }
+  }
+}
+
+std::uint32_t tLinkBound::Bound(std::size_t level, std::uint64_t /*visit*/) {
+  const tPartialStructure& partial = in_.Partial;
+  const tSequenceChoices& choices = partial.Choices();
+  for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
+    const std::uint8_t position = in_.Measured.Link(k).Position;
+    bool possible = false;
+    for (const tCandidate& c : candidates_[k]) {
+      if (position == 0) {
+        possible = true;
+        break;
+      }
+      // The positions of the carrier still possible: its choice once fixed, else any.
+      const std::size_t variable = choices.PositionsOf(c.Parent);
+      const std::vector<tChoice>& options = choices.Options[variable];
+      for (std::size_t o = 0; o < options.size() && !possible; ++o) {
+        if (partial.Fixed(variable, level) && o != partial.Choice()[variable]) continue;
+        possible = (c.FirstChild ? options[o].First : options[o].Second) == position;
+      }
+      if (possible) break;
+    }
+    if (!possible) return kInfeasibleSum;
+  }
+  return 0;
+}
+
 tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
                      tSpectrumScorer& scorer, std::size_t carbon_count)
     : Additive(in, additive),
@@ -227,7 +269,12 @@ tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
       OffsetRange(in, carbon_count),
       Spin(in, scorer),
       SpinOffset(in, scorer),
+      Link(in),
       in_(in) {}
+
+void tBoundSet::Prepare() {
+  if (in_.Measured.LinkCount() > 0) Link.Prepare();
+}
 
 void tBoundSet::Advance(std::size_t level) {
   const std::int32_t* values = in_.Partial.Values();
@@ -249,6 +296,7 @@ void tBoundSet::Advance(std::size_t level) {
 bool tBoundSet::Prunes(std::size_t level, std::uint32_t threshold, std::uint64_t visit) {
   Additive.Carry(level);
   Nearest.Carry(level);
+  if (in_.Measured.LinkCount() > 0 && Link.Bound(level, visit) == kInfeasibleSum) return true;
   if (level > 0 && in_.Partial.Level(level).Carbons.empty()) return false;  // nothing new
   const bool spin = in_.Measured.SpinSystems();
   if (in_.Measured.AutoOffset()) {

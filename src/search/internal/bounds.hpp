@@ -177,10 +177,31 @@ class tSpinOffsetBound {
   tCostMatrix costs_{};
 };
 
+// The LINK lines: kInfeasibleSum when no candidate below can meet one of them (no residue of the
+// first spin system's length attached to one of the second's, or not at a position its carrier
+// can still take), else 0. The descent skips such subtrees whatever the threshold: none of their
+// candidates can enter the table.
+class tLinkBound {
+ public:
+  explicit tLinkBound(const tBoundInputs& in) : in_(in) {}
+  // The residues that can meet each LINK line in the sequence laid out.
+  void Prepare();
+  std::uint32_t Bound(std::size_t level, std::uint64_t visit);
+
+ private:
+  struct tCandidate {
+    std::uint8_t Node = 0;
+    std::uint8_t Parent = 0;
+    bool FirstChild = false;  // carried at the parent's first position
+  };
+  const tBoundInputs& in_;
+  std::array<std::vector<tCandidate>, kMaxResidues> candidates_;  // by LINK line
+};
+
 static_assert(tLowerBound<tAdditiveTermsBound> && tLowerBound<tNearestShiftBound> &&
               tLowerBound<tInjectionBound> && tLowerBound<tRangeBound> &&
               tLowerBound<tOffsetRangeBound> && tLowerBound<tSpinBound> &&
-              tLowerBound<tSpinOffsetBound>);
+              tLowerBound<tSpinOffsetBound> && tLowerBound<tLinkBound>);
 
 // The bounds of one descent, applied in order of cost for the scores the task asks for.
 class tBoundSet {
@@ -188,9 +209,12 @@ class tBoundSet {
   tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive, tSpectrumScorer& scorer,
             std::size_t carbon_count);
 
+  // Works out what the bounds need of the sequence laid out, before its descent.
+  void Prepare();
   // Whether no candidate below the choices up to `level` can have a sum at or below `threshold`
-  // (kNoThreshold: every candidate may matter). Called for every level of the descent in order,
-  // whatever the threshold: it keeps the incremental figures of the levels below.
+  // (kNoThreshold: every candidate may matter), or none can enter the table at all. Called for
+  // every level of the descent in order, whatever the threshold: it keeps the incremental figures
+  // of the levels below.
   bool Prunes(std::size_t level, std::uint32_t threshold, std::uint64_t visit);
 
   tAdditiveTermsBound Additive;
@@ -200,6 +224,7 @@ class tBoundSet {
   tOffsetRangeBound OffsetRange;
   tSpinBound Spin;
   tSpinOffsetBound SpinOffset;
+  tLinkBound Link;
 
  private:
   // The incremental figures of the additive and nearest-shift bounds for the level's values.
