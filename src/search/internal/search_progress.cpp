@@ -37,7 +37,8 @@ void tSearchProgress::PassMerged(std::size_t pass) {
   if (pass != front_) CheckFailed("range check error: pass merged out of order");
   merged_ = CheckedAdd<std::int32_t>(merged_, sequences_[pass]);
   ++front_;
-  if (front_ < sequences_.size()) Show(false);
+  // After a stop request nothing more is shown: its report is the last line.
+  if (front_ < sequences_.size() && !stop_.StopRequested()) Show(false);
 }
 
 void tSearchProgress::ShowEnd(std::size_t pass) {
