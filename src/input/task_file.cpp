@@ -377,28 +377,36 @@ class TaskReader {
     for (; !line.empty(); line = ReadDataLine(file_)) ApplyOption(line);
   }
 
-  // "LINK: i (1->p) j", blanks anywhere: spin systems i and j, a position of 2..9 or "?".
-  void ReadLink(std::string_view rest) {
-    std::string text;
-    for (const char c : rest) {
-      if (c != ' ' && c != '\t') text += c;
-    }
-    const auto number = [&text](std::size_t& at) -> std::optional<unsigned> {
+  // "LINK: i (1->p) j", blanks allowed between the parts: spin systems i and j, a position of
+  // 2..9 or "?".
+  void ReadLink(std::string_view text) {
+    std::size_t at = 0;
+    const auto blanks = [&] {
+      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    };
+    const auto literal = [&](std::string_view word) {
+      blanks();
+      if (text.substr(at, word.size()) != word) return false;
+      at += word.size();
+      return true;
+    };
+    const auto number = [&]() -> std::optional<unsigned> {
+      blanks();
       const std::size_t start = at;
       unsigned value = 0;
-      while (at < text.size() && at - start < 3 && text[at] >= '0' && text[at] <= '9') {
+      while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 4) {
         value = value * 10 + static_cast<unsigned>(text[at++] - '0');
       }
       if (at == start || (at < text.size() && text[at] >= '0' && text[at] <= '9')) return std::nullopt;
       return value;
     };
-    std::size_t at = 0;
-    const auto from = number(at);
-    const bool arrow = text.compare(at, 4, "(1->") == 0;
-    at += 4;
+    const auto from = number();
+    const bool arrow = literal("(") && literal("1") && literal("->");
+    blanks();
     const char position = at < text.size() ? text[at++] : '\0';
-    const bool closed = at < text.size() && text[at++] == ')';
-    const auto to = number(at);
+    const bool closed = literal(")");
+    const auto to = number();
+    blanks();
     if (!from || !arrow || !closed || !to || at != text.size() ||
         !(position == '?' || (position >= '2' && position <= '9'))) {
       FatalError("Could not interpret the LINK line; it should read LINK: i (1->p) j with spin "
@@ -547,9 +555,10 @@ class TaskReader {
       shortest = std::min(shortest, topology.MainChain.count());
     }
     for (std::uint8_t start = 1; start < next.size(); ++start) {
-      std::size_t length = 0;
+      std::size_t length = 0, closing = 0;  // the last line of the cycle read closes it
       std::uint8_t at = start;
       while (next[at] != 0 && length <= next.size()) {
+        closing = std::max(closing, line_of[at]);
         at = next[at];
         ++length;
         if (at == start) break;
@@ -558,7 +567,7 @@ class TaskReader {
         FatalError("The LINK lines close a cycle of " + std::to_string(length) +
                    " residues, and no main chain of this composition is shorter than " +
                    std::to_string(shortest) + ", file " + File() + ", line " +
-                   std::to_string(line_of[start]));
+                   std::to_string(closing));
       }
     }
   }

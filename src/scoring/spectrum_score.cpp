@@ -223,42 +223,51 @@ void AttachResidues(const tStructure& structure, const tTopology& topology,
   }
 }
 
-// Each LINK line is met by one residue of the length of its first spin system whose parent has
-// the length of its second and the position it asks for; the residues chosen and their parents
-// are then fixed to those spin systems, consistently.
+tSpectrumScorer::tLinkAbility tSpectrumScorer::Able(const tResidueShifts* residues,
+                                                    std::size_t count) const {
+  tLinkAbility able{};
+  for (std::size_t k = 0; k < measured_.LinkCount(); ++k) {
+    const tLineLink& link = measured_.Link(k);
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::uint8_t parent = residues[r].Parent;
+      if (parent != kNoParentResidue && parent != r &&
+          residues[r].Count == measured_.LineLength(link.From) &&
+          residues[parent].Count == measured_.LineLength(link.To) &&
+          (link.Position == 0 || residues[r].Position == link.Position)) {
+        able[k] = static_cast<std::uint16_t>(able[k] | (1u << r));
+      }
+    }
+  }
+  return able;
+}
+
+// Each LINK line is met by one residue of its mask and the residue that carries it; those are
+// then fixed to the line's two spin systems, consistently across the lines.
 template <class tVisit>
-void tSpectrumScorer::ForEachLinking(const tResidueShifts* residues, std::size_t count,
+void tSpectrumScorer::ForEachLinking(const tCostMatrix& costs, const tResidueShifts* residues,
+                                     std::size_t count, const tLinkAbility& able,
                                      const tVisit& visit) {
   constexpr std::uint8_t kFree = 255;
   std::array<std::uint8_t, kMaxResidues> line_of{};     // forced line of each residue
   std::array<std::uint8_t, kMaxResidues> residue_of{};  // forced residue of each line
   line_of.fill(kFree);
   residue_of.fill(kFree);
-  const auto force = [&](std::size_t r, std::size_t s) {
+  const auto fits = [&](std::size_t r, std::size_t s) {
     return (line_of[r] == kFree || line_of[r] == s) && (residue_of[s] == kFree || residue_of[s] == r);
   };
   const auto choose = [&](const auto& self, std::size_t k) -> void {
     if (k == measured_.LinkCount()) {
       for (std::size_t r = 0; r < count; ++r) {
-        for (std::size_t s = 0; s < count; ++s) {
-          const bool allowed = (line_of[r] == kFree || line_of[r] == s) &&
-                               (residue_of[s] == kFree || residue_of[s] == r);
-          linked_[r][s] = allowed ? cost_[r][s] : kNoLineMatch;
-        }
+        for (std::size_t s = 0; s < count; ++s) linked_[r][s] = fits(r, s) ? costs[r][s] : kNoLineMatch;
       }
       visit();
       return;
     }
     const tLineLink& link = measured_.Link(k);
     for (std::size_t r = 0; r < count; ++r) {
+      if (((able[k] >> r) & 1u) == 0) continue;
       const std::uint8_t parent = residues[r].Parent;
-      if (parent == kNoParentResidue || parent == r ||
-          residues[r].Count != measured_.LineLength(link.From) ||
-          residues[parent].Count != measured_.LineLength(link.To) ||
-          (link.Position != 0 && residues[r].Position != link.Position) ||
-          !force(r, link.From) || !force(parent, link.To)) {
-        continue;
-      }
+      if (!fits(r, link.From) || !fits(parent, link.To)) continue;
       const auto saved_lines = line_of;
       const auto saved_residues = residue_of;
       line_of[r] = link.From;
@@ -273,15 +282,21 @@ void tSpectrumScorer::ForEachLinking(const tResidueShifts* residues, std::size_t
   choose(choose, 0);
 }
 
+std::uint32_t tSpectrumScorer::LinkedAssignment(const tCostMatrix& costs,
+                                                const tResidueShifts* residues, std::size_t count,
+                                                const tLinkAbility& able, std::uint32_t bound) {
+  std::uint32_t best = kNoLineMatch;
+  ForEachLinking(costs, residues, count, able, [&] {
+    best = std::min(best, CheapestAssignment(linked_, count, std::min(bound, best)));
+  });
+  return best;
+}
+
 std::uint32_t tSpectrumScorer::SpinSum(const tResidueShifts* residues, std::size_t count,
                                        std::int32_t offset, std::uint32_t bound) {
   FillCosts(residues, count, offset);
   if (measured_.LinkCount() == 0) return CheapestAssignment(cost_, count, bound);
-  std::uint32_t best = kNoLineMatch;
-  ForEachLinking(residues, count, [&] {
-    best = std::min(best, CheapestAssignment(linked_, count, std::min(bound, best)));
-  });
-  return best;
+  return LinkedAssignment(cost_, residues, count, Able(residues, count), bound);
 }
 
 std::uint32_t tSpectrumScorer::CheapestAssignment(const tCostMatrix& cost, std::size_t count,
@@ -383,7 +398,7 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
   // order.
   bool found = false;
   std::array<std::uint8_t, kMaxResidues> lines{};
-  ForEachLinking(residues, count, [&] {
+  ForEachLinking(cost_, residues, count, Able(residues, count), [&] {
     if (CheapestAssignment(linked_, count) != score.Sum) return;
     FillAssignment(linked_, residues, count, lines);
     if (!found || lines < score.LineOfNode) score.LineOfNode = lines;

@@ -166,6 +166,19 @@ class tSpectrumScorer {
   std::uint32_t SpinSum(const tResidueShifts* residues, std::size_t count, std::int32_t offset,
                         std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
 
+  // For each LINK line, the residues (bit r of its mask) that may meet it: attached to a residue
+  // of the second spin system's length, the first's length themselves, at the line's position.
+  using tLinkAbility = std::array<std::uint16_t, kMaxResidues>;
+  tLinkAbility Able(const tResidueShifts* residues, std::size_t count) const;
+
+  // The smallest sum of `costs` over one-to-one assignments that meet every LINK line, line k
+  // met by a residue of `able`[k] and the residue it is attached to (their Parent);
+  // kNoLineMatch when no assignment does. A value above `bound` as soon as the sum must exceed
+  // it.
+  std::uint32_t LinkedAssignment(const tCostMatrix& costs, const tResidueShifts* residues,
+                                 std::size_t count, const tLinkAbility& able,
+                                 std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
+
   // The smallest sum of `costs` over one-to-one assignments of the first `count` rows to the
   // first `count` columns; a value above `bound` as soon as the sum must exceed it.
   std::uint32_t CheapestAssignment(const tCostMatrix& costs, std::size_t count,
@@ -184,10 +197,12 @@ class tSpectrumScorer {
   // equal sums, and so on) into `line_of_node`.
   void FillAssignment(const tCostMatrix& matrix, const tResidueShifts* residues, std::size_t count,
                       std::array<std::uint8_t, kMaxResidues>& line_of_node);
-  // The ways the LINK lines can be met: for every LINK line the residue it attaches (one
-  // combination per call of `visit`, with the costs of `cost_` restricted to it in `linked_`).
+  // The ways the LINK lines can be met: for every LINK line a residue of `able` and the one it is
+  // attached to (one combination per call of `visit`, with `costs` restricted to it in
+  // `linked_`).
   template <class tVisit>
-  void ForEachLinking(const tResidueShifts* residues, std::size_t count, const tVisit& visit);
+  void ForEachLinking(const tCostMatrix& costs, const tResidueShifts* residues, std::size_t count,
+                      const tLinkAbility& able, const tVisit& visit);
 
   const tMeasuredSpectrum& measured_;
   std::vector<std::int32_t> differences_;

@@ -65,6 +65,8 @@ class BoundsTest : public ::testing::Test {
         residues.push_back({model_.CalculatedSpectrum.data() + first, count, static_cast<std::uint8_t>(i)});
       }
     }
+    AttachResidues(model_.WorkingStructure, run_.Topologies[model_.WorkingStructure.Topology],
+                   residues.data(), residues.size());
     return {scorer.SortedSum(sorted.data(), 0),
             scorer.Score(sorted.data(), residues.data(), residues.size())};
   }
@@ -97,6 +99,7 @@ class BoundsTest : public ::testing::Test {
       b->fit.Refit();
     }
     b->open.Prepare(b->partial);
+    b->bounds.Prepare();
     for (int i = 0; i < 3; ++i) CheckLevel(*b, choices, random);
   }
 
@@ -134,6 +137,7 @@ class BoundsTest : public ::testing::Test {
     std::vector<tFigure> figures;
     tBoundSet& bounds = b->bounds;
     const bool spin = measured_->SpinSystems();
+    if (measured_->LinkCount() > 0) figures.push_back({"link", bounds.Link.Bound(level, ++visit_)});
     if (measured_->AutoOffset()) {
       if (spin) figures.push_back({"spin offset", bounds.SpinOffset.Bound(level, ++visit_)});
       figures.push_back({"offset range", bounds.OffsetRange.Bound(level, ++visit_)});
@@ -164,13 +168,17 @@ class BoundsTest : public ::testing::Test {
     }
     if (level != variables) return;
     // At a leaf the injection and range bounds see the sorted comparison itself, the spin bound
-    // the residue-matched sum and the offset range bound the sorted comparison at its best offset.
+    // the residue-matched sum (no assignment: kNoLineMatch) and the offset range bound the sorted
+    // comparison at its best offset.
     ++leaves_;
     for (const tFigure& figure : figures) {
       const std::string name = figure.Name;
       if (name == "injection" || name == "range") {
         EXPECT_EQ(figure.Value, least_sorted) << name << "\n" << task_text_;
-      } else if (name == "spin" || (name == "offset range" && !spin)) {
+      } else if (name == "spin") {
+        EXPECT_EQ(figure.Value, least == kInfeasibleSum ? kNoLineMatch : least)
+            << name << "\n" << task_text_;
+      } else if (name == "offset range" && !spin) {
         EXPECT_EQ(figure.Value, least) << name << "\n" << task_text_;
       }
     }
@@ -224,7 +232,7 @@ TEST_F(BoundsTest, NoBoundExceedsTheBestScoreBelowIt) {
     }
     testing::tTaskGenerator generator(residues, test_data, test_data ? 21 : 22);
     for (int i = 0; i < 120; ++i) {
-      Load(dir, generator.Task());
+      Load(dir, generator.Task(i % 3 == 2));
       if (!loaded_) continue;
       int sequences = 0;
       for (const tPass& pass : SearchPasses(run_.Task, run_.Topologies)) {

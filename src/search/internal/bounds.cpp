@@ -184,6 +184,9 @@ std::uint32_t tSpinBound::Bound(std::size_t level, std::uint64_t visit) {
       costs_[r][s] = sum;
     }
   }
+  if (in_.Measured.LinkCount() > 0) {
+    return scorer_.LinkedAssignment(costs_, partial.Residues(), residues, links_.Able(level));
+  }
   return scorer_.CheapestAssignment(costs_, residues);
 }
 
@@ -215,6 +218,9 @@ std::uint32_t tSpinOffsetBound::Bound(std::size_t level, std::uint64_t visit) {
                                                           count - own_first);
     }
   }
+  if (in_.Measured.LinkCount() > 0) {
+    return scorer_.LinkedAssignment(costs_, partial.Residues(), residues, links_.Able(level));
+  }
   return scorer_.CheapestAssignment(costs_, residues);
 }
 
@@ -224,38 +230,44 @@ void tLinkBound::Prepare() {
   for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
     const tLineLink& link = in_.Measured.Link(k);
     candidates_[k].clear();
-    for (std::size_t node = 0; node < partial.Choices().Nodes; ++node) {
-      const std::uint8_t parent = topology.Nodes[node].Parent;
-      if (parent != node && partial.CarbonCount(node) == in_.Measured.LineLength(link.From) &&
-          partial.CarbonCount(parent) == in_.Measured.LineLength(link.To)) {
-        candidates_[k].push_back({static_cast<std::uint8_t>(node), parent,
-                                  topology.Nodes[parent].FirstChild == node});
+    for (std::size_t r = 0; r < partial.ResidueCount(); ++r) {
+      const tResidueShifts& residue = partial.Residues()[r];
+      const std::uint8_t parent = topology.Nodes[residue.Node].Parent;
+      if (residue.Parent != kNoParentResidue && residue.Parent != r &&
+          residue.Count == in_.Measured.LineLength(link.From) &&
+          partial.Residues()[residue.Parent].Count == in_.Measured.LineLength(link.To)) {
+        candidates_[k].push_back({static_cast<std::uint8_t>(r), parent,
+                                  topology.Nodes[parent].FirstChild == residue.Node});
       }
     }
   }
 }
 
-std::uint32_t tLinkBound::Bound(std::size_t level, std::uint64_t /*visit*/) {
+tSpectrumScorer::tLinkAbility tLinkBound::Able(std::size_t level) const {
   const tPartialStructure& partial = in_.Partial;
   const tSequenceChoices& choices = partial.Choices();
+  tSpectrumScorer::tLinkAbility able{};
   for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
     const std::uint8_t position = in_.Measured.Link(k).Position;
-    bool possible = false;
     for (const tCandidate& c : candidates_[k]) {
-      if (position == 0) {
-        possible = true;
-        break;
-      }
       // The positions of the carrier still possible: its choice once fixed, else any.
+      bool possible = position == 0;
       const std::size_t variable = choices.PositionsOf(c.Parent);
       const std::vector<tChoice>& options = choices.Options[variable];
       for (std::size_t o = 0; o < options.size() && !possible; ++o) {
         if (partial.Fixed(variable, level) && o != partial.Choice()[variable]) continue;
         possible = (c.FirstChild ? options[o].First : options[o].Second) == position;
       }
-      if (possible) break;
+      if (possible) able[k] = static_cast<std::uint16_t>(able[k] | (1u << c.Residue));
     }
-    if (!possible) return kInfeasibleSum;
+  }
+  return able;
+}
+
+std::uint32_t tLinkBound::Bound(std::size_t level, std::uint64_t /*visit*/) {
+  const tSpectrumScorer::tLinkAbility able = Able(level);
+  for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
+    if (able[k] == 0) return kInfeasibleSum;
   }
   return 0;
 }
@@ -267,9 +279,9 @@ tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
       Injection(in, Nearest, carbon_count),
       Range(in, carbon_count),
       OffsetRange(in, carbon_count),
-      Spin(in, scorer),
-      SpinOffset(in, scorer),
       Link(in),
+      Spin(in, scorer, Link),
+      SpinOffset(in, scorer, Link),
       in_(in) {}
 
 void tBoundSet::Prepare() {

@@ -151,16 +151,43 @@ class tOffsetRangeBound {
   tRangeItems items_;
 };
 
+// The LINK lines: kInfeasibleSum when no candidate below can meet one of them (no residue of the
+// first spin system's length attached to one of the second's, or not at a position its carrier
+// can still take), else 0. The descent skips such subtrees whatever the threshold: none of their
+// candidates can enter the table. Before, the residues that may still meet each LINK line, for
+// the spin bounds.
+class tLinkBound {
+ public:
+  explicit tLinkBound(const tBoundInputs& in) : in_(in) {}
+  // The residues that can meet each LINK line in the sequence laid out.
+  void Prepare();
+  // For each LINK line, the residues (bit r: residue r of the partial structure) that may still
+  // meet it at `level`.
+  tSpectrumScorer::tLinkAbility Able(std::size_t level) const;
+  std::uint32_t Bound(std::size_t level, std::uint64_t visit);
+
+ private:
+  struct tCandidate {
+    std::uint8_t Residue = 0;  // of the partial structure
+    std::uint8_t Parent = 0;   // its carrier's node
+    bool FirstChild = false;   // carried at the carrier's first position
+  };
+  const tBoundInputs& in_;
+  std::array<std::vector<tCandidate>, kMaxResidues> candidates_;  // by LINK line
+};
+
 // Residue by residue against the spin systems: the determined carbons against each line, the
 // others at least what their open blocks give; the cheapest assignment of residues to lines.
 class tSpinBound {
  public:
-  tSpinBound(const tBoundInputs& in, tSpectrumScorer& scorer) : in_(in), scorer_(scorer) {}
+  tSpinBound(const tBoundInputs& in, tSpectrumScorer& scorer, const tLinkBound& links)
+      : in_(in), scorer_(scorer), links_(links) {}
   std::uint32_t Bound(std::size_t level, std::uint64_t visit);
 
  private:
   const tBoundInputs& in_;
   tSpectrumScorer& scorer_;
+  const tLinkBound& links_;
   tCostMatrix costs_{};
 };
 
@@ -168,34 +195,15 @@ class tSpinBound {
 // best, which no common offset beats.
 class tSpinOffsetBound {
  public:
-  tSpinOffsetBound(const tBoundInputs& in, tSpectrumScorer& scorer) : in_(in), scorer_(scorer) {}
+  tSpinOffsetBound(const tBoundInputs& in, tSpectrumScorer& scorer, const tLinkBound& links)
+      : in_(in), scorer_(scorer), links_(links) {}
   std::uint32_t Bound(std::size_t level, std::uint64_t visit);
 
  private:
   const tBoundInputs& in_;
   tSpectrumScorer& scorer_;
+  const tLinkBound& links_;
   tCostMatrix costs_{};
-};
-
-// The LINK lines: kInfeasibleSum when no candidate below can meet one of them (no residue of the
-// first spin system's length attached to one of the second's, or not at a position its carrier
-// can still take), else 0. The descent skips such subtrees whatever the threshold: none of their
-// candidates can enter the table.
-class tLinkBound {
- public:
-  explicit tLinkBound(const tBoundInputs& in) : in_(in) {}
-  // The residues that can meet each LINK line in the sequence laid out.
-  void Prepare();
-  std::uint32_t Bound(std::size_t level, std::uint64_t visit);
-
- private:
-  struct tCandidate {
-    std::uint8_t Node = 0;
-    std::uint8_t Parent = 0;
-    bool FirstChild = false;  // carried at the parent's first position
-  };
-  const tBoundInputs& in_;
-  std::array<std::vector<tCandidate>, kMaxResidues> candidates_;  // by LINK line
 };
 
 static_assert(tLowerBound<tAdditiveTermsBound> && tLowerBound<tNearestShiftBound> &&
@@ -222,9 +230,9 @@ class tBoundSet {
   tInjectionBound Injection;
   tRangeBound Range;
   tOffsetRangeBound OffsetRange;
+  tLinkBound Link;
   tSpinBound Spin;
   tSpinOffsetBound SpinOffset;
-  tLinkBound Link;
 
  private:
   // The incremental figures of the additive and nearest-shift bounds for the level's values.
