@@ -374,7 +374,9 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
     score.Offset = SortedScore(sorted).Offset;
     score.Sum = SpinSum(residues, count, score.Offset);
     const std::int32_t start = score.Offset;
+    // Whether the LINK lines can be met does not depend on the offset.
     for (const std::int32_t step : {-1, 1}) {
+      if (score.Sum >= kNoLineMatch) break;
       for (std::int32_t offset = start + step; std::abs(offset) <= kMaxAutoOffset; offset += step) {
         if (SortedSum(sorted, offset) > score.Sum) break;
         const std::uint32_t sum = SpinSum(residues, count, offset, score.Sum);

@@ -227,6 +227,12 @@ std::uint32_t tSpinOffsetBound::Bound(std::size_t level, std::uint64_t visit) {
 void tLinkBound::Prepare() {
   const tPartialStructure& partial = in_.Partial;
   const tTopology& topology = partial.Topology();
+  for (std::size_t r = 0; r < partial.ResidueCount(); ++r) {
+    for (std::size_t s = 0; s < partial.ResidueCount(); ++s) {
+      lengths_[r][s] =
+          partial.Residues()[r].Count == in_.Measured.LineLength(s) ? 0 : kNoLineMatch;
+    }
+  }
   for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
     const tLineLink& link = in_.Measured.Link(k);
     candidates_[k].clear();
@@ -269,7 +275,10 @@ std::uint32_t tLinkBound::Bound(std::size_t level, std::uint64_t /*visit*/) {
   for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
     if (able[k] == 0) return kInfeasibleSum;
   }
-  return 0;
+  // Each line can be met on its own; all of them together, in one assignment?
+  const std::uint32_t together = scorer_.LinkedAssignment(lengths_, in_.Partial.Residues(),
+                                                          in_.Partial.ResidueCount(), able, 0);
+  return together == 0 ? 0 : kInfeasibleSum;
 }
 
 tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
@@ -279,7 +288,7 @@ tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
       Injection(in, Nearest, carbon_count),
       Range(in, carbon_count),
       OffsetRange(in, carbon_count),
-      Link(in),
+      Link(in, scorer),
       Spin(in, scorer, Link),
       SpinOffset(in, scorer, Link),
       in_(in) {}

@@ -151,14 +151,15 @@ class tOffsetRangeBound {
   tRangeItems items_;
 };
 
-// The LINK lines: kInfeasibleSum when no candidate below can meet one of them (no residue of the
-// first spin system's length attached to one of the second's, or not at a position its carrier
-// can still take), else 0. The descent skips such subtrees whatever the threshold: none of their
+// The LINK lines: kInfeasibleSum when no candidate below can meet them all (for some LINK line no
+// residue of the first spin system's length attached to one of the second's at a position its
+// carrier can still take, or no assignment of residues to lines of their lengths meets them
+// together), else 0. The descent skips such subtrees whatever the threshold: none of their
 // candidates can enter the table. Before, the residues that may still meet each LINK line, for
 // the spin bounds.
 class tLinkBound {
  public:
-  explicit tLinkBound(const tBoundInputs& in) : in_(in) {}
+  tLinkBound(const tBoundInputs& in, tSpectrumScorer& scorer) : in_(in), scorer_(scorer) {}
   // The residues that can meet each LINK line in the sequence laid out.
   void Prepare();
   // For each LINK line, the residues (bit r: residue r of the partial structure) that may still
@@ -173,7 +174,9 @@ class tLinkBound {
     bool FirstChild = false;   // carried at the carrier's first position
   };
   const tBoundInputs& in_;
+  tSpectrumScorer& scorer_;
   std::array<std::vector<tCandidate>, kMaxResidues> candidates_;  // by LINK line
+  tCostMatrix lengths_{};  // 0 where a residue's length is its line's, kNoLineMatch elsewhere
 };
 
 // Residue by residue against the spin systems: the determined carbons against each line, the
