@@ -23,7 +23,7 @@ seconds() { sed -n 's/.*thread(s): \([0-9.e+-]*\) s,.*/\1/p'; }
 printf '| task | structures checked | never scored | literal | pruned, 1 thread | pruned, %s threads |%s\n' \
   "$cores" "${BEFORE:+ before |}"
 printf '|---|---|---|---|---|---|%s\n' "${BEFORE:+---|}"
-for task in ${TASKS:-SEARCH5 SEARCH6 SEARCH6Q SEARCH7 SPIN6}; do
+for task in ${TASKS:-SEARCH5 SEARCH6 SEARCH6Q SEARCH7 SPIN6 LINK6}; do
   file="$here/$task"
   line="$("$bench" "$file" --threads 1)"
   checked="$(sed -n 's/.* s, \([0-9]*\) structures checked.*/\1/p' <<<"$line")"

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
   }
   std::vector<std::uint8_t> name_of_entry;
   for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
-  run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);
+  run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry,
+                            OnePerPolymer(run.Task) ? &run.Topologies : nullptr);
   const tMeasuredSpectrum measured(run.Task);
   const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
   const std::atomic<bool> go{true};

@@ -33,7 +33,8 @@ void SizeSearchTables(tRun& run) {
   for (std::size_t i = 0; i < task.Residues.size(); ++i) {
     name_of_entry[i] = task.Residues[i].NameIndex;
   }
-  run.BestStructures.Create(task.Limit, task.ResidueCount, name_of_entry);
+  run.BestStructures.Create(task.Limit, task.ResidueCount, name_of_entry,
+                            OnePerPolymer(task) ? &run.Topologies : nullptr);
 }
 
 std::string ElapsedTimeLine(double elapsed) {

@@ -44,6 +44,8 @@ constexpr std::string_view kAutoCorrection = "AUTO";
 constexpr std::string_view kCorrectionKeyword = "CORRECTION:";
 constexpr std::string_view kLimitKeyword = "LIMIT:";
 constexpr std::string_view kReportKeyword = "REPORT";
+constexpr std::string_view kDistinctKeyword = "DISTINCT";
+constexpr std::string_view kLinkKeyword = "LINK:";
 constexpr std::int64_t kMinCorrection = -128;
 constexpr std::int64_t kMaxCorrection = 127;
 constexpr std::uint8_t kDefaultLimit = 20;
@@ -189,6 +191,7 @@ class TaskReader {
     CheckSignalCount();
     ReadOptions(first_option_line);
     if (task_.SpinSystems != 0) MatchSpinSystems();
+    CheckLinks();
     CheckPositions();
     if (task_.WideSpread != 0) CheckWideSpreadAlditols();
   }
@@ -368,7 +371,55 @@ class TaskReader {
     task_.SpinSystems = 0;
     task_.AutoCorrection = 0;
     task_.Report = 0;
+    task_.Distinct = 0;
+    task_.Links.clear();
+    link_lines_.clear();
     for (; !line.empty(); line = ReadDataLine(file_)) ApplyOption(line);
+  }
+
+  // "LINK: i (1->p) j", blanks allowed between the parts: spin systems i and j, a position of
+  // 2..9 or "?".
+  void ReadLink(std::string_view text) {
+    std::size_t at = 0;
+    const auto blanks = [&] {
+      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    };
+    const auto literal = [&](std::string_view word) {
+      blanks();
+      if (text.substr(at, word.size()) != word) return false;
+      at += word.size();
+      return true;
+    };
+    const auto number = [&]() -> std::optional<unsigned> {
+      blanks();
+      const std::size_t start = at;
+      unsigned value = 0;
+      while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 4) {
+        value = value * 10 + static_cast<unsigned>(text[at++] - '0');
+      }
+      if (at == start || (at < text.size() && text[at] >= '0' && text[at] <= '9')) return std::nullopt;
+      return value;
+    };
+    const auto from = number();
+    const bool arrow = literal("(") && literal("1") && literal("->");
+    blanks();
+    const char position = at < text.size() ? text[at++] : '\0';
+    const bool closed = literal(")");
+    const auto to = number();
+    blanks();
+    if (!from || !arrow || !closed || !to || at != text.size() ||
+        !(position == '?' || (position >= '2' && position <= '9'))) {
+      FatalError("Could not interpret the LINK line; it should read LINK: i (1->p) j with spin "
+                 "systems i and j and a position p of 2..9 or ?" +
+                 FileAndLine());
+    }
+    tLink link;
+    link.From = static_cast<std::uint8_t>(std::min(*from, 255u));
+    link.To = static_cast<std::uint8_t>(std::min(*to, 255u));
+    link.Position = position == '?' ? 0 : static_cast<std::uint8_t>(position - '0');
+    link.Text = "LINK: " + std::to_string(*from) + " (1->" + position + ") " + std::to_string(*to);
+    task_.Links.push_back(link);
+    link_lines_.push_back(file_.LineNumber);
   }
 
   void ApplyOption(const std::string& line) {
@@ -378,6 +429,10 @@ class TaskReader {
       task_.SpinSystems = 1;
     } else if (StartsWithNoCase(line, kReportKeyword)) {
       task_.Report = 1;
+    } else if (StartsWithNoCase(line, kDistinctKeyword)) {
+      task_.Distinct = 1;
+    } else if (StartsWithNoCase(line, kLinkKeyword)) {
+      ReadLink(std::string_view(line).substr(kLinkKeyword.size()));
     } else if (StartsWithNoCase(line, kCorrectionKeyword) &&
                IsAutoCorrection(std::string_view(line).substr(kCorrectionKeyword.size()))) {
       task_.AutoCorrection = 1;
@@ -436,6 +491,87 @@ class TaskReader {
     }
   }
 
+  // The LINK lines must name spin systems of the task, two different ones, a position that a
+  // residue of the second can carry, each spin system attached once through its carbon 1, and no
+  // cycle shorter than the main chains of the composition's topologies.
+  void CheckLinks() const {
+    std::vector<unsigned> attached(task_.SpinLines.size() + 1, 0);
+    for (std::size_t k = 0; k < task_.Links.size(); ++k) {
+      const tLink& link = task_.Links[k];
+      const std::string at = ", file " + File() + ", line " + std::to_string(link_lines_[k]);
+      if (task_.SpinSystems == 0) {
+        FatalError("LINK lines need SPINSYSTEMS: they name spin systems by their numbers" + at);
+      }
+      for (const std::uint8_t line : {link.From, link.To}) {
+        if (line < 1 || line > task_.SpinLines.size()) {
+          FatalError("There is no spin system " + std::to_string(line) + " for the LINK line: "
+                     "the spectrum has " + std::to_string(task_.SpinLines.size()) + at);
+        }
+      }
+      if (link.From == link.To) {
+        FatalError("A LINK line cannot attach spin system " + std::to_string(link.From) +
+                   " to itself" + at);
+      }
+      if (link.Position != 0 && !CanCarry(task_.SpinLines[link.To - 1u].size(), link.Position)) {
+        FatalError("No residue of the composition with " +
+                   std::to_string(task_.SpinLines[link.To - 1u].size()) +
+                   " carbons, as spin system " + std::to_string(link.To) +
+                   " has, can carry a residue at position " + std::to_string(link.Position) + at);
+      }
+      if (++attached[link.From] > 1) {
+        FatalError("Spin system " + std::to_string(link.From) +
+                   " is attached through its carbon 1 by two LINK lines" + at);
+      }
+    }
+    CheckLinkCycles();
+  }
+
+  // Whether some composition entry of `carbons` carbons has `position` substitutable.
+  bool CanCarry(std::size_t carbons, std::uint8_t position) const {
+    for (std::size_t i = 1; i < task_.Residues.size(); ++i) {
+      const tNameRecord& record = At(residues_, task_.Residues[i].NameIndex);
+      if (record.CarbonCount == carbons && position <= carbons &&
+          InSet(record.OSubstitutable | record.NSubstitutable, position)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Following the LINK lines from spin system to spin system: a cycle is the main chain, which
+  // no topology of this composition has that short.
+  void CheckLinkCycles() const {
+    std::vector<std::uint8_t> next(task_.SpinLines.size() + 1, 0);
+    std::vector<std::size_t> line_of(task_.SpinLines.size() + 1, 0);
+    for (std::size_t k = 0; k < task_.Links.size(); ++k) {
+      next[task_.Links[k].From] = task_.Links[k].To;
+      line_of[task_.Links[k].From] = link_lines_[k];
+    }
+    std::size_t shortest = kMaxResidues;
+    tTopologyTable topologies;
+    if (!BuildTopologyCatalogue(task_.ResidueCount, topologies)) return;
+    for (const tTopology& topology : topologies) {
+      if (task_.WideSpread != 0 && topology.Shape == kShapeRare) continue;
+      shortest = std::min(shortest, topology.MainChain.count());
+    }
+    for (std::uint8_t start = 1; start < next.size(); ++start) {
+      std::size_t length = 0, closing = 0;  // the last line of the cycle read closes it
+      std::uint8_t at = start;
+      while (next[at] != 0 && length <= next.size()) {
+        closing = std::max(closing, line_of[at]);
+        at = next[at];
+        ++length;
+        if (at == start) break;
+      }
+      if (at == start && length > 0 && length < shortest) {
+        FatalError("The LINK lines close a cycle of " + std::to_string(length) +
+                   " residues, and no main chain of this composition is shorter than " +
+                   std::to_string(shortest) + ", file " + File() + ", line " +
+                   std::to_string(closing));
+      }
+    }
+  }
+
   // Every residue attached through oxygen (nitrogen) needs a free O- (N-) substitutable position.
   void CheckPositions() const {
     unsigned o_linked = 0, n_linked = 0, o_positions = 0, n_positions = 0;
@@ -488,6 +624,7 @@ class TaskReader {
   tTask& task_;
   tDataFile& file_;
   std::vector<tSpectrumLine> spectrum_lines_;  // of the kept values
+  std::vector<std::size_t> link_lines_;        // the file line of each LINK line
   std::size_t spectrum_values_ = 0;  // values read, kept or not
 };
 

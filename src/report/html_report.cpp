@@ -18,8 +18,12 @@ namespace {
 // highlighted in the carbon table.
 constexpr std::int32_t kLargeDifference = 15;
 
-// The style sheet of every page. No "<" or "&" in it: the page must stay well-formed XML.
-std::string StyleSheet() {
+// The colour of the bonds that LINK lines fixed, and of their marks.
+constexpr char kLinkColour[] = "#C51B7D";
+
+// The style sheet of every page, with the style of the bonds LINK lines fixed when the task has
+// LINK lines. No "<" or "&" in it: the page must stay well-formed XML.
+std::string StyleSheet(bool links) {
   std::string css =
       "body{font-family:'DejaVu Sans',Arial,sans-serif;color:#222;margin:24px;max-width:960px}"
       "h1{font-size:22px;margin:0 0 4px}h2{font-size:17px;margin:0 0 6px}"
@@ -60,15 +64,21 @@ std::string StyleSheet() {
     const auto colour = static_cast<tSnfgColour>(c);
     css += std::string(".") + ColourClassName(colour) + "{fill:" + ColourValue(colour) + "}";
   }
+  if (links) {
+    css += std::string("svg.snfg .bond.linked line,svg.link-key line{stroke:") + kLinkColour +
+           ";stroke-width:3.5}svg.snfg .link-mark{font-size:9px;font-weight:bold;fill:" +
+           kLinkColour + "}.link-number{font-size:13px;font-weight:bold;color:" + kLinkColour +
+           ";margin-right:6px}svg.link-key{vertical-align:middle;margin-right:4px}";
+  }
   return css;
 }
 
-std::string Document(const std::string& title, const std::string& body) {
+std::string Document(const std::string& title, const std::string& body, bool links = false) {
   return "<!DOCTYPE html>\n"
          "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n"
          "<head>\n<meta charset=\"UTF-8\"/>\n<title>" +
-         EscapeXml(title) + "</title>\n<style>" + StyleSheet() + "</style>\n</head>\n<body>\n" +
-         body +
+         EscapeXml(title) + "</title>\n<style>" + StyleSheet(links) +
+         "</style>\n</head>\n<body>\n" + body +
          "<p class=\"note\">Written by GLYCOMB. Symbols: Symbol Nomenclature for Glycans "
          "(SNFG).</p>\n</body>\n</html>\n";
 }
@@ -139,6 +149,27 @@ std::string Figure(const std::string& svg) {
   return svg.empty() ? "" : "<div class=\"figure\">" + svg + "</div>\n";
 }
 
+// Under a drawing with bonds that LINK lines fixed: how they are drawn.
+std::string LinkLegend(const tReportUnit& unit) {
+  const bool any = std::any_of(unit.Residues.begin(), unit.Residues.end(),
+                               [](const tReportResidue& r) { return r.Link != kNoLink; });
+  if (!any) return "";
+  return "<p class=\"note link-legend\"><svg xmlns=\"http://www.w3.org/2000/svg\" "
+         "class=\"link-key\" width=\"28\" height=\"10\" viewBox=\"0 0 28 10\">"
+         "<line x1=\"2\" y1=\"5\" x2=\"26\" y2=\"5\"/></svg>"
+         "A thick bond marked LINK k was fixed by LINK line k of the task.</p>\n";
+}
+
+// The task's LINK lines, numbered as the drawings mark them.
+std::string LinkLines(const std::vector<tLink>& links) {
+  std::string html;
+  for (std::size_t k = 0; k < links.size(); ++k) {
+    html += (k == 0 ? "" : "<br/>") + std::string("<span class=\"link-number\">") +
+            std::to_string(k + 1) + "</span><code>" + EscapeXml(links[k].Text) + "</code>";
+  }
+  return html;
+}
+
 std::string StructureSection(const tReportStructure& structure, const tReportTask& task,
                              bool best) {
   const std::vector<signal_array> matching = structure.MatchedShifts
@@ -154,7 +185,7 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
           EscapeXml(structure.Shape) + ")</span></h2>\n<p class=\"note\">Sum of the differences " +
           Ppm(structure.Deviation) + " ppm over " + std::to_string(task.Spectrum.size()) +
           " carbons.</p>\n";
-  html += Figure(DrawUnit(structure.Unit)) + Forms(structure);
+  html += Figure(DrawUnit(structure.Unit)) + LinkLegend(structure.Unit) + Forms(structure);
   if (structure.SpinSystems) {
     html += "<p class=\"spin-systems\">Spin systems:";
     for (std::size_t r = 0; r < structure.SpinSystems->size(); ++r) {
@@ -192,6 +223,7 @@ std::string SearchReportPage(const tSearchReport& report) {
                      "</p>\n<section class=\"task\">\n<h2>Task</h2>\n<table class=\"facts\">\n" +
                      FactRow("Composition", "<code>" + EscapeXml(task.Composition) + "</code>") +
                      FactRow("Measured spectrum", spectrum) + FactRow("Options", options) +
+                     (task.Links.empty() ? "" : FactRow("LINK lines", LinkLines(task.Links))) +
                      FactRow("Structures checked", std::to_string(task.StructuresChecked)) +
                      FactRow("Run time", RunTime(task.ElapsedSeconds)) +
                      FactRow("Structures kept", std::to_string(report.Structures.size())) +
@@ -202,7 +234,7 @@ std::string SearchReportPage(const tSearchReport& report) {
   for (std::size_t i = 0; i < report.Structures.size(); ++i) {
     body += StructureSection(report.Structures[i], task, i == 0);
   }
-  return Document("GLYCOMB report: " + task.TaskFile, body);
+  return Document("GLYCOMB report: " + task.TaskFile, body, !task.Links.empty());
 }
 
 std::string StructureReportPage(const tReportStructure& structure,

@@ -20,7 +20,10 @@ json PpmList(const signal_array& shifts) {
   return list;
 }
 
-json Residues(const tReportStructure& structure, const std::vector<signal_array>& matching) {
+// `links`: whether the task has LINK lines; every residue then says which one fixed the bond to
+// its carrier (an index into the task's "links", or null).
+json Residues(const tReportStructure& structure, const std::vector<signal_array>& matching,
+              bool links) {
   const tReportUnit& unit = structure.Unit;
   // Carrier and position of every residue; the first residue of the main chain carries the last.
   std::vector<json> carrier(unit.Residues.size()), position(unit.Residues.size());
@@ -53,6 +56,7 @@ json Residues(const tReportStructure& structure, const std::vector<signal_array>
     if (structure.SpinSystems && r < structure.SpinSystems->size()) {
       entry["spin_system"] = (*structure.SpinSystems)[r];
     }
+    if (links) entry["link"] = residue.Link == kNoLink ? json() : json(residue.Link);
     list.push_back(std::move(entry));
   }
   return list;
@@ -76,28 +80,37 @@ std::string SearchReportJson(const tSearchReport& report) {
         {"topology", std::string(ShapeClassName(structure.ShapeClass))},
         {"iupac", structure.Iupac},
         {"pairing", structure.MatchedShifts ? "assigned" : "rank"},
-        {"residues", Residues(structure, matching)},
+        {"residues", Residues(structure, matching, !task.Links.empty())},
     };
     if (structure.Offset) entry["offset_ppm"] = InPpm(*structure.Offset);
     structures.push_back(std::move(entry));
   }
+  json task_entry = {
+      {"file", task.TaskFile},
+      {"result_file", task.ResultFile},
+      {"composition", task.Composition},
+      {"options",
+       {{"correction_ppm", InPpm(task.Correction)},
+        {"limit", task.Limit},
+        {"widespread", task.WideSpread},
+        {"spin_systems", task.SpinSystems},
+        {"automatic_correction", task.AutoCorrection}}},
+  };
+  if (!task.Links.empty()) {
+    json& links = task_entry["links"] = json::array();
+    for (const tLink& link : task.Links) {
+      links.push_back({{"from", link.From},
+                       {"position", link.Position == 0 ? json() : json(link.Position)},
+                       {"to", link.To},
+                       {"text", link.Text}});
+    }
+  }
+  task_entry["spectrum_ppm"] = PpmList(task.Spectrum);
+  task_entry["structures_checked"] = task.StructuresChecked;
+  task_entry["run_time_s"] = std::round(task.ElapsedSeconds * 1000) / 1000;
   const json document = {
       {"program", "GLYCOMB"},
-      {"task",
-       {
-           {"file", task.TaskFile},
-           {"result_file", task.ResultFile},
-           {"composition", task.Composition},
-           {"options",
-            {{"correction_ppm", InPpm(task.Correction)},
-             {"limit", task.Limit},
-             {"widespread", task.WideSpread},
-             {"spin_systems", task.SpinSystems},
-             {"automatic_correction", task.AutoCorrection}}},
-           {"spectrum_ppm", PpmList(task.Spectrum)},
-           {"structures_checked", task.StructuresChecked},
-           {"run_time_s", std::round(task.ElapsedSeconds * 1000) / 1000},
-       }},
+      {"task", std::move(task_entry)},
       {"structures", std::move(structures)},
   };
   // Names from data files in another encoding than UTF-8 are written with U+FFFD.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "console/checked.hpp"
 #include "console/formatting.hpp"
@@ -121,6 +122,28 @@ std::vector<signal_array> MatchedShifts(const tReportStructure& entry, const tRe
 
 }  // namespace
 
+void MarkLinkedBonds(tReportUnit& unit, const std::vector<int>& spin_systems,
+                     const std::vector<tLink>& links) {
+  for (std::size_t carrier = 0; carrier < unit.Residues.size(); ++carrier) {
+    const tReportResidue& residue = unit.Residues[carrier];
+    // A residue carried by a phosphate is attached to no spin system.
+    if (residue.Phosphate) continue;
+    const std::pair<int, std::uint8_t> bonds[] = {{residue.ChainChild, residue.ChainPosition},
+                                                  {residue.BranchChild, residue.BranchPosition}};
+    for (const auto& [child, position] : bonds) {
+      if (child == kNoResidue || child == static_cast<int>(carrier)) continue;
+      const auto at = static_cast<std::size_t>(child);
+      for (std::size_t k = 0; k < links.size(); ++k) {
+        const tLink& link = links[k];
+        if (At(spin_systems, at) + 1 == link.From && At(spin_systems, carrier) + 1 == link.To &&
+            (link.Position == 0 || link.Position == position)) {
+          At(unit.Residues, at).Link = static_cast<int>(k);
+        }
+      }
+    }
+  }
+}
+
 tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructures& best,
                                 const std::vector<tStructureModel>& calculated,
                                 std::uint16_t carbon_count, std::int64_t structures_checked,
@@ -135,6 +158,7 @@ tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructur
   task.WideSpread = tables.Task.WideSpread != 0;
   task.SpinSystems = tables.Task.SpinSystems != 0;
   task.AutoCorrection = tables.Task.AutoCorrection != 0;
+  task.Links = tables.Task.Links;
   task.StructuresChecked = structures_checked;
   task.ElapsedSeconds = elapsed_days * kSecondsPerDay;
   if (carbon_count == 0) CheckFailed("range check error: composition without carbons");
@@ -153,7 +177,8 @@ tSearchReport BuildSearchReport(const tReportTables& tables, const tBestStructur
       if (task.SpinSystems) {
         std::vector<int> lines;
         for (const std::uint8_t node : node_of) lines.push_back(At(record.LineOfNode, node) - 1);
-        entry.SpinSystems = lines;
+        MarkLinkedBonds(entry.Unit, lines, task.Links);
+        entry.SpinSystems = std::move(lines);
       }
     }
     report.Structures.push_back(std::move(entry));

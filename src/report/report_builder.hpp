@@ -32,6 +32,13 @@ tReportUnit DescribeUnit(const tStructure& structure, const tTopologyTable& topo
 // Rank and deviation are left for the caller.
 tReportStructure DescribeStructure(const tStructureModel& calculated, const tReportTables& tables);
 
+// Marks in `unit` every bond that a LINK line fixed: the residue on the line's first spin system
+// attached to the one on its second, at the line's position or, for `?`, at any (a phosphate,
+// without a spin system, fixes nothing). `spin_systems` holds each residue's spin system (0 =
+// first, -1 for none) in written order; the mark is the index of the line in `links`.
+void MarkLinkedBonds(tReportUnit& unit, const std::vector<int>& spin_systems,
+                     const std::vector<tLink>& links);
+
 // The search report: the task and the run, and the kept structures of `best` (sorted) in the
 // order of the table, structure i from entry i as `calculated`[i] holds it calculated. With the
 // automatic offset or spin systems every structure carries how it was scored: its offset, the line

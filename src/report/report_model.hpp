@@ -18,6 +18,9 @@ namespace glycomb {
 // Marks a missing neighbour in a report unit.
 inline constexpr int kNoResidue = -1;
 
+// Marks a bond that no LINK line of the task fixed.
+inline constexpr int kNoLink = -1;
+
 // One residue of a repeating unit.
 struct tReportResidue {
   std::string Name;  // as NAMES.PS writes it; "P" for the phosphate
@@ -34,6 +37,8 @@ struct tReportResidue {
   int BranchChild = kNoResidue;
   std::uint8_t BranchPosition = 0;
   signal_array Calculated;  // C1, C2, ... in tenths of a ppm
+  // The LINK line (index into the task's) that fixed the bond to this residue's carrier.
+  int Link = kNoLink;
 };
 
 // A repeating unit; residues are numbered in the order the structure notation writes them.
@@ -72,6 +77,7 @@ struct tReportTask {
   bool WideSpread = false;
   bool SpinSystems = false;     // scored residue by residue against the spectrum lines
   bool AutoCorrection = false;  // each structure with the offset that fits it best
+  std::vector<tLink> Links;     // the task's LINK lines, in the order of the file
   std::int64_t StructuresChecked = 0;
   double ElapsedSeconds = 0;
 };

@@ -258,14 +258,33 @@ class tDrawing {
     return At(unit_.Residues, static_cast<std::size_t>(index));
   }
 
+  // Where a text of a bond stands: its point and its text-anchor.
+  struct tPlace {
+    tPoint At;
+    const char* Anchor;
+  };
+
+  // A bond's group: its lines, its linkage label and, when a LINK line fixed it, the mark
+  // "LINK k".
   std::string BondGroup(const char* classes, int child, int carrier, const std::string& lines,
-                        tPoint label, const char* anchor, std::uint8_t position) {
-    return std::string("<g class=\"") + classes + "\" data-child=\"" +
-           ResidueTag(static_cast<std::size_t>(child)) + "\" data-carrier=\"" +
-           ResidueTag(static_cast<std::size_t>(carrier)) + "\">" + lines +
-           "<text class=\"linkage\"" + Attribute("x", label.X) + Attribute("y", label.Y) +
-           " text-anchor=\"" + anchor + "\">" +
-           EscapeXml(LinkageLabel(Residue(child), Residue(carrier), position)) + "</text></g>";
+                        tPlace label, tPlace mark, std::uint8_t position) {
+    const int link = Residue(child).Link;
+    std::string group = std::string("<g class=\"") + classes +
+                        (link == kNoLink ? "" : " linked") + "\" data-child=\"" +
+                        ResidueTag(static_cast<std::size_t>(child)) + "\" data-carrier=\"" +
+                        ResidueTag(static_cast<std::size_t>(carrier)) + "\"";
+    if (link != kNoLink) group += " data-link=\"" + std::to_string(link + 1) + "\"";
+    group += ">" + lines + Text("linkage", label) +
+             EscapeXml(LinkageLabel(Residue(child), Residue(carrier), position)) + "</text>";
+    if (link != kNoLink) {
+      group += Text("link-mark", mark) + "LINK " + std::to_string(link + 1) + "</text>";
+    }
+    return group + "</g>";
+  }
+
+  static std::string Text(const char* classes, tPlace place) {
+    return std::string("<text class=\"") + classes + "\"" + Attribute("x", place.At.X) +
+           Attribute("y", place.At.Y) + " text-anchor=\"" + place.Anchor + "\">";
   }
 
   static std::string Line(tPoint a, tPoint b) {
@@ -276,10 +295,16 @@ class tDrawing {
   std::string Bond(int child, int carrier, std::uint8_t position) {
     const tPoint a = layout_.At(child), b = layout_.At(carrier);
     const bool vertical = std::abs(a.X - b.X) < 0.5;
-    const tPoint label = vertical ? tPoint{a.X + 5, (a.Y + b.Y) / 2 + 4}
-                                  : tPoint{(a.X + b.X) / 2, (a.Y + b.Y) / 2 - 6};
-    return BondGroup("bond", child, carrier, Line(a, b), label, vertical ? "start" : "middle",
-                     position);
+    const double middle = (a.Y + b.Y) / 2;
+    // Beside a vertical bond the label stands to the right and the mark above it (the tag of the
+    // residue above is on the left); a horizontal bond has the label above and the mark below.
+    if (vertical) {
+      return BondGroup("bond", child, carrier, Line(a, b), {{a.X + 5, middle + 4}, "start"},
+                       {{a.X + 5, middle - 7}, "start"}, position);
+    }
+    const double centre = (a.X + b.X) / 2;
+    return BondGroup("bond", child, carrier, Line(a, b), {{centre, middle - 6}, "middle"},
+                     {{centre, middle + 14}, "middle"}, position);
   }
 
   // The linkage from the last residue of the main chain to the first, drawn as the two halves
@@ -289,9 +314,10 @@ class tDrawing {
     const tPoint a = layout_.At(last), b = layout_.At(first);
     const std::string lines =
         Line(a, {bracket_right + kStub, a.Y}) + Line({bracket_left - kStub, b.Y}, b);
+    // The mark is wider than the room inside the bracket: it stands under the outer stub.
     return BondGroup("bond closing", last, first, lines,
-                     {(a.X + kHalf + bracket_right) / 2, a.Y - 6}, "middle",
-                     Residue(first).ChainPosition);
+                     {{(a.X + kHalf + bracket_right) / 2, a.Y - 6}, "middle"},
+                     {{bracket_right + 3, a.Y + 14}, "start"}, Residue(first).ChainPosition);
   }
 
   std::string Symbol(int index) {

@@ -14,7 +14,9 @@ namespace glycomb {
 // "residue" with their shape and colour classes (see residue_symbols.hpp), drawn around (0, 0) and
 // moved to their place by a translation; every linkage is a group
 // of class "bond" holding its line(s) and one "linkage" label; the linkage that closes the unit
-// crosses the brackets and has the class "closing" as well.
+// crosses the brackets and has the class "closing" as well. A bond that a LINK line fixed (the
+// attached residue's Link) has the class "linked", its line's number (from 1) in "data-link" and
+// a "link-mark" text "LINK k".
 std::string DrawUnit(const tReportUnit& unit);
 
 }  // namespace glycomb

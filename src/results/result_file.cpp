@@ -128,6 +128,7 @@ std::string ReportText(const tBestStructures& best, const tTopologyTable& topolo
          SignedTenths(-kMaxAutoOffset) + ".." + SignedTenths(kMaxAutoOffset) +
          " ppm that fits it best");
   }
+  for (const tLink& link : task.Links) line("Given: " + link.Text);
   line("");
   const std::uint8_t count = best.BestCount();
   line("Here " +

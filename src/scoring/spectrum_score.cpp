@@ -74,6 +74,11 @@ tMeasuredSpectrum::tMeasuredSpectrum(const tTask& task)
     : spin_systems_(task.SpinSystems != 0),
       auto_offset_(task.AutoCorrection != 0),
       sorted_(task.Spectrum) {
+  if (task.Links.size() > links_.size()) CheckFailed("range check error: LINK lines");
+  for (const tLink& link : task.Links) {
+    links_[link_count_++] = {Narrow<std::uint8_t>(link.From - 1), link.Position,
+                             Narrow<std::uint8_t>(link.To - 1)};
+  }
   if (!spin_systems_) return;
   if (task.SpinLines.size() > kMaxResidues) CheckFailed("range check error: spin systems");
   line_count_ = task.SpinLines.size();
@@ -203,10 +208,95 @@ void tSpectrumScorer::FillCosts(const tResidueShifts* residues, std::size_t coun
   }
 }
 
+void AttachResidues(const tStructure& structure, const tTopology& topology,
+                    tResidueShifts* residues, std::size_t count) {
+  std::array<std::uint8_t, kMaxResidues> residue_of_node;
+  residue_of_node.fill(kNoParentResidue);
+  for (std::size_t r = 0; r < count; ++r) At(residue_of_node, residues[r].Node) = static_cast<std::uint8_t>(r);
+  for (std::size_t r = 0; r < count; ++r) {
+    const std::uint8_t node = residues[r].Node;
+    const std::uint8_t parent = At(topology.Nodes, node).Parent;
+    const tTopologyNode& links = At(topology.Nodes, parent);
+    const tStructureNode& carrier = At(structure.Nodes, parent);
+    residues[r].Parent = residue_of_node[parent];
+    residues[r].Position = links.FirstChild == node ? carrier.Subst1 : carrier.Subst2;
+  }
+}
+
+tSpectrumScorer::tLinkAbility tSpectrumScorer::Able(const tResidueShifts* residues,
+                                                    std::size_t count) const {
+  tLinkAbility able{};
+  for (std::size_t k = 0; k < measured_.LinkCount(); ++k) {
+    const tLineLink& link = measured_.Link(k);
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::uint8_t parent = residues[r].Parent;
+      if (parent != kNoParentResidue && parent != r &&
+          residues[r].Count == measured_.LineLength(link.From) &&
+          residues[parent].Count == measured_.LineLength(link.To) &&
+          (link.Position == 0 || residues[r].Position == link.Position)) {
+        able[k] = static_cast<std::uint16_t>(able[k] | (1u << r));
+      }
+    }
+  }
+  return able;
+}
+
+// Each LINK line is met by one residue of its mask and the residue that carries it; those are
+// then fixed to the line's two spin systems, consistently across the lines.
+template <class tVisit>
+void tSpectrumScorer::ForEachLinking(const tCostMatrix& costs, const tResidueShifts* residues,
+                                     std::size_t count, const tLinkAbility& able,
+                                     const tVisit& visit) {
+  constexpr std::uint8_t kFree = 255;
+  std::array<std::uint8_t, kMaxResidues> line_of{};     // forced line of each residue
+  std::array<std::uint8_t, kMaxResidues> residue_of{};  // forced residue of each line
+  line_of.fill(kFree);
+  residue_of.fill(kFree);
+  const auto fits = [&](std::size_t r, std::size_t s) {
+    return (line_of[r] == kFree || line_of[r] == s) && (residue_of[s] == kFree || residue_of[s] == r);
+  };
+  const auto choose = [&](const auto& self, std::size_t k) -> void {
+    if (k == measured_.LinkCount()) {
+      for (std::size_t r = 0; r < count; ++r) {
+        for (std::size_t s = 0; s < count; ++s) linked_[r][s] = fits(r, s) ? costs[r][s] : kNoLineMatch;
+      }
+      visit();
+      return;
+    }
+    const tLineLink& link = measured_.Link(k);
+    for (std::size_t r = 0; r < count; ++r) {
+      if (((able[k] >> r) & 1u) == 0) continue;
+      const std::uint8_t parent = residues[r].Parent;
+      if (!fits(r, link.From) || !fits(parent, link.To)) continue;
+      const auto saved_lines = line_of;
+      const auto saved_residues = residue_of;
+      line_of[r] = link.From;
+      residue_of[link.From] = static_cast<std::uint8_t>(r);
+      line_of[parent] = link.To;
+      residue_of[link.To] = parent;
+      self(self, k + 1);
+      line_of = saved_lines;
+      residue_of = saved_residues;
+    }
+  };
+  choose(choose, 0);
+}
+
+std::uint32_t tSpectrumScorer::LinkedAssignment(const tCostMatrix& costs,
+                                                const tResidueShifts* residues, std::size_t count,
+                                                const tLinkAbility& able, std::uint32_t bound) {
+  std::uint32_t best = kNoLineMatch;
+  ForEachLinking(costs, residues, count, able, [&] {
+    best = std::min(best, CheapestAssignment(linked_, count, std::min(bound, best)));
+  });
+  return best;
+}
+
 std::uint32_t tSpectrumScorer::SpinSum(const tResidueShifts* residues, std::size_t count,
                                        std::int32_t offset, std::uint32_t bound) {
   FillCosts(residues, count, offset);
-  return CheapestAssignment(cost_, count, bound);
+  if (measured_.LinkCount() == 0) return CheapestAssignment(cost_, count, bound);
+  return LinkedAssignment(cost_, residues, count, Able(residues, count), bound);
 }
 
 std::uint32_t tSpectrumScorer::CheapestAssignment(const tCostMatrix& cost, std::size_t count,
@@ -229,15 +319,16 @@ std::uint32_t tSpectrumScorer::CheapestAssignment(const tCostMatrix& cost, std::
   return best_[full];
 }
 
-void tSpectrumScorer::FillAssignment(const tResidueShifts* residues, std::size_t count,
-                                     tScore& score) {
-  FillCosts(residues, count, score.Offset);
+void tSpectrumScorer::FillAssignment(const tCostMatrix& matrix, const tResidueShifts* residues,
+                                     std::size_t count,
+                                     std::array<std::uint8_t, kMaxResidues>& line_of_node) {
+  line_of_node.fill(0);
   // best_[used] = the smallest cost of giving the residues from popcount(used) on the lines not
   // in `used`; then each residue in turn takes the lowest line that keeps the sum smallest.
   const std::size_t full = (std::size_t{1} << count) - 1;
   best_[full] = 0;
   for (std::size_t used = full; used-- > 0;) {
-    const auto& costs = cost_[static_cast<std::size_t>(std::popcount(used))];
+    const auto& costs = matrix[static_cast<std::size_t>(std::popcount(used))];
     std::uint32_t best = kNoMatch;
     for (std::size_t s = 0; s < count; ++s) {
       if (((used >> s) & 1u) == 0) best = std::min(best, costs[s] + best_[used | (std::size_t{1} << s)]);
@@ -248,9 +339,9 @@ void tSpectrumScorer::FillAssignment(const tResidueShifts* residues, std::size_t
   for (std::size_t r = 0; r < count; ++r) {
     for (std::size_t s = 0; s < count; ++s) {
       const std::size_t with = used | (std::size_t{1} << s);
-      if (with != used && cost_[r][s] + best_[with] == best_[used]) {
+      if (with != used && matrix[r][s] + best_[with] == best_[used]) {
         used = with;
-        score.LineOfNode[residues[r].Node] = static_cast<std::uint8_t>(s + 1);
+        line_of_node[residues[r].Node] = static_cast<std::uint8_t>(s + 1);
         break;
       }
     }
@@ -283,7 +374,9 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
     score.Offset = SortedScore(sorted).Offset;
     score.Sum = SpinSum(residues, count, score.Offset);
     const std::int32_t start = score.Offset;
+    // Whether the LINK lines can be met does not depend on the offset.
     for (const std::int32_t step : {-1, 1}) {
+      if (score.Sum >= kNoLineMatch) break;
       for (std::int32_t offset = start + step; std::abs(offset) <= kMaxAutoOffset; offset += step) {
         if (SortedSum(sorted, offset) > score.Sum) break;
         const std::uint32_t sum = SpinSum(residues, count, offset, score.Sum);
@@ -294,7 +387,25 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
       }
     }
   }
-  FillAssignment(residues, count, score);
+  if (score.Sum >= kNoLineMatch) {
+    score.Sum = kInfeasibleSum;  // no assignment meets the LINK lines
+    return score;
+  }
+  FillCosts(residues, count, score.Offset);
+  if (measured_.LinkCount() == 0) {
+    FillAssignment(cost_, residues, count, score.LineOfNode);
+    return score;
+  }
+  // Of the ways of meeting the LINK lines with the least sum, the smallest assignment in node
+  // order.
+  bool found = false;
+  std::array<std::uint8_t, kMaxResidues> lines{};
+  ForEachLinking(cost_, residues, count, Able(residues, count), [&] {
+    if (CheapestAssignment(linked_, count) != score.Sum) return;
+    FillAssignment(linked_, residues, count, lines);
+    if (!found || lines < score.LineOfNode) score.LineOfNode = lines;
+    found = true;
+  });
   return score;
 }
 

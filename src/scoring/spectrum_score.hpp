@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "input/task.hpp"
+#include "topology/structure.hpp"
 #include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
@@ -31,13 +32,22 @@ struct tScore {
   std::array<std::uint8_t, kMaxResidues> LineOfNode{};
 };
 
+// A LINK line as the score reads it: lines 0-based, position 0 for any.
+struct tLineLink {
+  std::uint8_t From = 0;
+  std::uint8_t Position = 0;
+  std::uint8_t To = 0;
+};
+
 // The measured spectrum as the scores read it, in plain arrays.
 class tMeasuredSpectrum {
  public:
-  // Takes the task's corrected spectrum (sorted), its spin systems and its options.
+  // Takes the task's corrected spectrum (sorted), its spin systems, LINK lines and options.
   explicit tMeasuredSpectrum(const tTask& task);
 
   bool SpinSystems() const { return spin_systems_; }
+  std::size_t LinkCount() const { return link_count_; }
+  const tLineLink& Link(std::size_t k) const { return links_[k]; }
   bool AutoOffset() const { return auto_offset_; }
   std::size_t Size() const { return sorted_.size(); }
   const std::int32_t* Sorted() const { return sorted_.data(); }
@@ -53,14 +63,31 @@ class tMeasuredSpectrum {
   std::size_t line_count_ = 0;
   std::array<std::uint16_t, kMaxResidues> line_start_{};
   std::array<std::uint8_t, kMaxResidues> line_length_{};
+  std::array<tLineLink, kMaxResidues> links_{};  // a spin system is attached by one LINK at most
+  std::size_t link_count_ = 0;
 };
 
-// The residues of a calculated spectrum: for each, where its carbons start and how many it has.
+// Marks a residue that is not attached to one of the residues scored (a phosphate carries it).
+inline constexpr std::uint8_t kNoParentResidue = 255;
+
+// The sum of a structure that no assignment meeting the LINK lines scores: it never enters the
+// table of the best structures.
+inline constexpr std::uint32_t kInfeasibleSum = std::numeric_limits<std::uint32_t>::max();
+
+// The residues of a calculated spectrum: for each, where its carbons start and how many it has;
+// for LINK lines also the residue (index among these) it is attached to and at which position.
 struct tResidueShifts {
   const std::int32_t* Shifts = nullptr;  // C1 first
   std::uint8_t Count = 0;
   std::uint8_t Node = 0;  // node of the structure, for the assignment
+  std::uint8_t Parent = kNoParentResidue;
+  std::uint8_t Position = 0;
 };
+
+// Fills Parent and Position of `residues`, the carbon-bearing residues of `structure` in node
+// order (Node set), from the structure's topology and substitution positions.
+void AttachResidues(const tStructure& structure, const tTopology& topology,
+                    tResidueShifts* residues, std::size_t count);
 
 // The most values InjectionCost maps.
 inline constexpr std::size_t kMaxCarbonsInBound = 255;
@@ -133,10 +160,24 @@ class tSpectrumScorer {
   }
 
   // The smallest sum of |calculated - measured - offset| over one-to-one assignments of the
-  // residues to spin systems of their length, for one offset; `bound`: stop and return a value
-  // above it as soon as the sum must exceed it.
+  // residues to spin systems of their length that meet every LINK line, for one offset;
+  // kNoLineMatch when none does. `bound`: stop and return a value above it as soon as the sum
+  // must exceed it.
   std::uint32_t SpinSum(const tResidueShifts* residues, std::size_t count, std::int32_t offset,
                         std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
+
+  // For each LINK line, the residues (bit r of its mask) that may meet it: attached to a residue
+  // of the second spin system's length, the first's length themselves, at the line's position.
+  using tLinkAbility = std::array<std::uint16_t, kMaxResidues>;
+  tLinkAbility Able(const tResidueShifts* residues, std::size_t count) const;
+
+  // The smallest sum of `costs` over one-to-one assignments that meet every LINK line, line k
+  // met by a residue of `able`[k] and the residue it is attached to (their Parent);
+  // kNoLineMatch when no assignment does. A value above `bound` as soon as the sum must exceed
+  // it.
+  std::uint32_t LinkedAssignment(const tCostMatrix& costs, const tResidueShifts* residues,
+                                 std::size_t count, const tLinkAbility& able,
+                                 std::uint32_t bound = std::numeric_limits<std::uint32_t>::max());
 
   // The smallest sum of `costs` over one-to-one assignments of the first `count` rows to the
   // first `count` columns; a value above `bound` as soon as the sum must exceed it.
@@ -152,11 +193,21 @@ class tSpectrumScorer {
 
  private:
   void FillCosts(const tResidueShifts* residues, std::size_t count, std::int32_t offset);
-  void FillAssignment(const tResidueShifts* residues, std::size_t count, tScore& score);
+  // The assignment of the least sum under `costs` (the lowest line for the first residue among
+  // equal sums, and so on) into `line_of_node`.
+  void FillAssignment(const tCostMatrix& matrix, const tResidueShifts* residues, std::size_t count,
+                      std::array<std::uint8_t, kMaxResidues>& line_of_node);
+  // The ways the LINK lines can be met: for every LINK line a residue of `able` and the one it is
+  // attached to (one combination per call of `visit`, with `costs` restricted to it in
+  // `linked_`).
+  template <class tVisit>
+  void ForEachLinking(const tCostMatrix& costs, const tResidueShifts* residues, std::size_t count,
+                      const tLinkAbility& able, const tVisit& visit);
 
   const tMeasuredSpectrum& measured_;
   std::vector<std::int32_t> differences_;
-  tCostMatrix cost_{};  // residue r against line s
+  tCostMatrix cost_{};    // residue r against line s
+  tCostMatrix linked_{};  // the same restricted to one way of meeting the LINK lines
   std::vector<std::uint32_t> best_;  // by set of lines used
 };
 

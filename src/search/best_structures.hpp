@@ -1,12 +1,14 @@
 // The table of the best structures found so far: the Limit candidates with the smallest deviation.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
 #include "scoring/spectrum_score.hpp"
 #include "topology/structure.hpp"
+#include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
 
@@ -28,18 +30,34 @@ struct tResultRecord {
 bool SameStructure(const tStructure& a, const tStructure& b,
                    const std::uint8_t* name_of_entry);
 
+// A structure as a polymer: its residues (names, configurations), which is attached at which
+// position of which, read around the main chain from the residue that makes it smallest. Two
+// structures are the same polymer, one written from another residue of its main chain, exactly
+// when their keys are equal.
+struct tPolymerKey {
+  std::array<std::uint8_t, 8 * kMaxResidues + 2> Bytes{};
+  std::size_t Size = 0;
+  friend bool operator==(const tPolymerKey&, const tPolymerKey&) = default;
+};
+void PolymerKey(const tStructure& structure, const tTopology& topology,
+                const std::uint8_t* name_of_entry, tPolymerKey& key);
+
 class tBestStructures {
  public:
   // Sizes the table for `limit` entries of `node_count` nodes each, so that keeping a candidate
-  // never allocates. `name_of_entry` holds the NameIndex of composition entries 0..n.
+  // never allocates. `name_of_entry` holds the NameIndex of composition entries 0..n. With
+  // `one_per_polymer` (the topology table, which must outlive it) the table holds one entry per
+  // polymer: a structure is held when the same polymer, written from any residue, is.
   void Create(std::uint8_t limit, std::size_t node_count,
-              const std::vector<std::uint8_t>& name_of_entry);
+              const std::vector<std::uint8_t>& name_of_entry,
+              const tTopologyTable* one_per_polymer = nullptr);
 
   // Whether the table already holds `candidate` (checked before the candidate is scored).
   bool Holds(const tStructure& candidate) const;
 
   // Keeps `candidate` with `deviation` when the table is not full, or in place of the worst entry
-  // (the lowest index among equal worst deviations) when it is better than that one.
+  // (the lowest index among equal worst deviations) when it is better than that one. A candidate
+  // that no assignment meeting the LINK lines scores (kInfeasibleSum) is never kept.
   void Keep(const tStructure& candidate, const tScore& score);
   // The deviation of the worst kept entry, or none while the table is not full: a candidate
   // whose deviation is above it can neither be kept nor be a duplicate of a kept entry.
@@ -54,8 +72,13 @@ class tBestStructures {
   void SortByDeviation();
 
  private:
+  void Put(std::size_t i, const tStructure& candidate, const tScore& score);
+
   std::vector<tResultRecord> entries_;  // Limit entries; the first best_count_ are filled
   std::vector<std::uint8_t> name_of_entry_;
+  const tTopologyTable* polymers_ = nullptr;  // one entry per polymer
+  std::vector<tPolymerKey> keys_;              // of the entries, with one entry per polymer
+  mutable tPolymerKey candidate_key_;
   std::uint8_t limit_ = 0;
   std::uint8_t best_count_ = 0;
 };

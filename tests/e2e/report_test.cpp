@@ -169,5 +169,56 @@ TEST_F(ReportTest, WithoutTheOptionOutputsAreUnchanged) {
   }
 }
 
+// With LINK lines every kept structure meets each of them with exactly one bond, and the report
+// marks those bonds: in the JSON the residue on the line's first spin system whose carrier is on
+// its second (at its position, any for ?), in the drawing the same bonds.
+TEST_F(ReportTest, TheBondsLinkLinesFixedAreMarked) {
+  dir_.Write("SPINS33F.TSK", dir_.Read("SPINS33F.TSK") +
+                                 "LINK: 4 (1->3) 5\nLINK: 2 (1->?) 3\nLINK: 6 (1->3) 1\nREPORT\n");
+  const auto run = RunProgram(dir_.Path(), {"SPINS33F"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  const nlohmann::json data = nlohmann::json::parse(dir_.Read("SPINS33F.JSON"));
+  const nlohmann::json& links = data["task"]["links"];
+  ASSERT_EQ(links.size(), 3u);
+  const testing::XmlDocument page(dir_.Read("SPINS33F.HTML"));
+  ASSERT_TRUE(page.WellFormed()) << page.Error();
+  const std::vector<xmlNode*> sections = WithClass(page.Root(), "structure");
+  ASSERT_EQ(sections.size(), data["structures"].size());
+  ASSERT_FALSE(sections.empty());
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const nlohmann::json& residues = data["structures"][i]["residues"];
+    SCOPED_TRACE(data["structures"][i]["notation"].get<std::string>());
+    std::vector<std::string> expected, marked, drawn;
+    std::vector<int> met(links.size());
+    for (const auto& residue : residues) {
+      const auto carrier = std::find_if(residues.begin(), residues.end(), [&](const auto& r) {
+        return r["tag"] == residue["attached_to"];
+      });
+      ASSERT_NE(carrier, residues.end());
+      for (std::size_t k = 0; k < links.size(); ++k) {
+        if (residue["spin_system"].get<int>() + 1 == links[k]["from"] &&
+            (*carrier)["spin_system"].get<int>() + 1 == links[k]["to"] &&
+            (links[k]["position"].is_null() || links[k]["position"] == residue["position"])) {
+          expected.push_back(residue["tag"].get<std::string>() + std::to_string(k));
+          ++met[k];
+        }
+      }
+      if (!residue["link"].is_null()) {
+        marked.push_back(residue["tag"].get<std::string>() + residue["link"].dump());
+      }
+    }
+    for (xmlNode* bond : WithClass(sections[i], "linked")) {
+      const int number = std::stoi(testing::Attribute(bond, "data-link"));
+      drawn.push_back(testing::Attribute(bond, "data-child") + std::to_string(number - 1));
+    }
+    EXPECT_EQ(met, std::vector<int>(links.size(), 1));
+    std::sort(expected.begin(), expected.end());
+    std::sort(marked.begin(), marked.end());
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(marked, expected);
+    EXPECT_EQ(drawn, expected);
+  }
+}
+
 }  // namespace
 }  // namespace glycomb

@@ -154,7 +154,7 @@ TEST(SpinSearchTest, EntryLinesGiveTheOffsetAndSpinSystemsChosen) {
 // The shipped examples: the published structure of 33E ranks first when scored residue by residue
 // and is kept by the plain search of EXAMPLE.TSK. For 33F a structure that exchanges the
 // beta-D-Glcp and the 5-linked beta-D-Galf of the main chain fits a little better (0.63 against
-// 0.64); the published one ranks second.
+// 0.64); the published one ranks second, and first with the two LINK lines of LINKS33F.
 TEST(SpinSearchTest, ShippedExamplesRankThePublishedStructures) {
   TempDir dir;
   testing::CopyShippedData(dir);
@@ -164,6 +164,7 @@ TEST(SpinSearchTest, ShippedExamplesRankThePublishedStructures) {
   } cases[] = {
       {"SPINS33E", "\r\n 1: -3)bDGal--3)aDGal--3)bDGalf--3)bDGlc--5)bDGalf--\t"},
       {"SPINS33F", "\r\n 2: -[aDGal-]=2]3)aDGal--3)bDGalf--3)bDGlc--5)bDGalf--3)bDGal--\t"},
+      {"LINKS33F", "\r\n 1: -[aDGal-]=2]3)aDGal--3)bDGalf--3)bDGlc--5)bDGalf--3)bDGal--\t"},
       {"EXAMPLE", ": -3)bDGal--3)aDGal--3)bDGalf--3)bDGlc--5)bDGalf--\t"},
   };
   for (const auto& c : cases) {

@@ -201,6 +201,51 @@ TEST_F(TaskFileTest, SpinSystemsAndAutomaticCorrection) {
   EXPECT_TRUE(task_.SpinLines.empty());
 }
 
+// LINK lines name two spin systems and a position: blanks anywhere, several lines, in any order
+// with SPINSYSTEMS; DISTINCT in any case.
+TEST_F(TaskFileTest, LinkLinesAndDistinct) {
+  ASSERT_TRUE(ReadText("aDGlc bDGal aDManp\n1 2 3 4 5 6\n7 8 9 10 11 12\n13 14 15 16 17 18\n"
+                       "LINK:3(1->4)1\nlink: 1 ( 1 -> ? ) 2 \nSPINSYSTEMS\ndistinct"))
+      << output_;
+  ASSERT_EQ(task_.Links.size(), 2u);
+  EXPECT_EQ(task_.Links[0].From, 3);
+  EXPECT_EQ(task_.Links[0].Position, 4);
+  EXPECT_EQ(task_.Links[0].To, 1);
+  EXPECT_EQ(task_.Links[0].Text, "LINK: 3 (1->4) 1");
+  EXPECT_EQ(task_.Links[1].Position, 0);
+  EXPECT_EQ(task_.Links[1].Text, "LINK: 1 (1->?) 2");
+  EXPECT_EQ(task_.Distinct, 1);
+}
+
+TEST_F(TaskFileTest, BadLinkLines) {
+  // Three glucoses and a glycerol as spin systems 1..4 (lines 2..5); a glycerol carries at 2, 3.
+  const std::string head =
+      "aDGlc bDGlc aDGlc cDGro\n1 2 3 4 5 6\n1 2 3 4 5 6\n1 2 3 4 5 6\n1 2 3\nSPINSYSTEMS\n";
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {"aDGlc bDGlc\n1 2 3 4 5 6 7 8 9 10 11 12\nLINK: 1 (1->3) 2",
+       "LINK lines need SPINSYSTEMS: they name spin systems by their numbers, file {F}, line 3"},
+      {head + "LINK: 1 (1-3) 2", "Could not interpret the LINK line; it should read LINK: i (1->p) j with spin systems i and j and a position p of 2..9 or ?, file {F}, line 7"},
+      {head + "LINK: 1 (1->1) 2", "Could not interpret the LINK line; it should read LINK: i (1->p) j with spin systems i and j and a position p of 2..9 or ?, file {F}, line 7"},
+      {head + "LINK: 1 (1->3) 2 3", "Could not interpret the LINK line; it should read LINK: i (1->p) j with spin systems i and j and a position p of 2..9 or ?, file {F}, line 7"},
+      {head + "LINK: 1 (1->3) 5", "There is no spin system 5 for the LINK line: the spectrum has 4, file {F}, line 7"},
+      {head + "LINK: 0 (1->3) 2", "There is no spin system 0 for the LINK line: the spectrum has 4, file {F}, line 7"},
+      {head + "LINK: 2 (1->3) 2", "A LINK line cannot attach spin system 2 to itself, file {F}, line 7"},
+      {head + "LINK: 1 (1->4) 4", "No residue of the composition with 3 carbons, as spin system 4 has, can carry a residue at position 4, file {F}, line 7"},
+      {head + "LINK: 1 (1->5) 2", "No residue of the composition with 6 carbons, as spin system 2 has, can carry a residue at position 5, file {F}, line 7"},
+      {head + "LINK: 1 (1->3) 2\nLINK: 1 (1->?) 3", "Spin system 1 is attached through its carbon 1 by two LINK lines, file {F}, line 8"},
+      {"aDGlc bDGlc aDGlc bDGal aDManp\n1 2 3 4 5 6\n1 2 3 4 5 6\n1 2 3 4 5 6\n1 2 3 4 5 6\n"
+       "1 2 3 4 5 6\nSPINSYSTEMS\nWIDESPREAD\nLINK: 1 (1->3) 2\nLINK: 2 (1->?) 1",
+       "The LINK lines close a cycle of 2 residues, and no main chain of this composition is shorter than 3, file {F}, line 10"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(ReadText(c.text)) << c.text;
+    EXPECT_EQ(output_, testing::Fatal(c.message)) << c.text;
+  }
+}
+
 TEST_F(TaskFileTest, PhosphorylatedAlditolsAndNLinkedResiduesPass) {
   EXPECT_TRUE(ReadText("aDGlc cDGro P\n1 2 3 4 5 6 7 8 9\nWIDESPREAD")) << output_;
   EXPECT_TRUE(ReadText("aDGlcN cDAce ?DGroP\n1 2 3 4 5 6 7 8 9 10 11\nWIDESPREAD")) << output_;

@@ -57,7 +57,8 @@ class BoundsTest : public ::testing::Test {
     calculator_->Calculate(model_.WorkingStructure, model_.CarbonOffsets.data(),
                            model_.CalculatedSpectrum.data());
     signal_array sorted;
-    const tScore score = testing::ScoreCalculated(scorer, model_, sorted);
+    const tScore score = testing::ScoreCalculated(
+        scorer, model_, run_.Topologies[model_.WorkingStructure.Topology], sorted);
     return {scorer.SortedSum(sorted.data(), 0), score};
   }
 
@@ -86,6 +87,7 @@ class BoundsTest : public ::testing::Test {
       b->fit.Refit();
     }
     b->open.Prepare(b->partial);
+    b->bounds.Prepare();
     for (int i = 0; i < 3; ++i) CheckLevel(*b, choices);
   }
 
@@ -119,6 +121,7 @@ class BoundsTest : public ::testing::Test {
     std::vector<tFigure> figures;
     tBoundSet& bounds = b.bounds;
     const bool spin = measured_->SpinSystems();
+    if (measured_->LinkCount() > 0) figures.push_back({"link", bounds.Link.Bound(level, ++visit_)});
     if (measured_->AutoOffset()) {
       if (spin) figures.push_back({"spin offset", bounds.SpinOffset.Bound(level, ++visit_)});
       figures.push_back({"offset range", bounds.OffsetRange.Bound(level, ++visit_)});
@@ -149,13 +152,17 @@ class BoundsTest : public ::testing::Test {
     }
     if (level != variables) return;
     // At a leaf the injection and range bounds see the sorted comparison itself, the spin bound
-    // the residue-matched sum and the offset range bound the sorted comparison at its best offset.
+    // the residue-matched sum (no assignment: kNoLineMatch) and the offset range bound the sorted
+    // comparison at its best offset.
     ++leaves_;
     for (const tFigure& figure : figures) {
       const std::string name = figure.Name;
       if (name == "injection" || name == "range") {
         EXPECT_EQ(figure.Value, least_sorted) << name << "\n" << task_text_;
-      } else if (name == "spin" || (name == "offset range" && !spin)) {
+      } else if (name == "spin") {
+        EXPECT_EQ(figure.Value, least == kInfeasibleSum ? kNoLineMatch : least)
+            << name << "\n" << task_text_;
+      } else if (name == "offset range" && !spin) {
         EXPECT_EQ(figure.Value, least) << name << "\n" << task_text_;
       }
     }
@@ -202,7 +209,7 @@ TEST_F(BoundsTest, NoBoundExceedsTheBestScoreBelowIt) {
     const testing::tDataSetDir data(test_data);
     testing::tTaskGenerator generator(data.Residues, test_data, test_data ? 21 : 22);
     for (int i = 0; i < 120; ++i) {
-      Load(data.Dir, generator.Task());
+      Load(data.Dir, generator.Task(i % 3 == 2));
       if (!loaded_) continue;
       int sequences = 0;
       for (const tPass& pass : SearchPasses(run_.Task, run_.Topologies)) {

@@ -63,8 +63,9 @@ TEST(PrunedSearchTest, SameResultAndCountAsTheLiteralEnumeration) {
     const std::string& dir = data.Dir.Path();
     tTaskGenerator generator(data.Residues, test_data, test_data ? 11 : 5);
     const std::size_t fixed = test_data ? failing.size() : 0;
-    for (std::size_t i = 0; i < (test_data ? 120 : 200) + fixed; ++i) {
-      const std::string task = i < fixed ? failing[i] : generator.Task();
+    // Half the random tasks with LINK lines (and, half of those, DISTINCT), on either thread count.
+    for (std::size_t i = 0; i < (test_data ? 240 : 400) + fixed; ++i) {
+      const std::string task = i < fixed ? failing[i] : generator.Task((i / 2) % 2 == 1);
       data.Dir.Write("TASK.TSK", task);
       const auto literal = SearchInProcess(dir, "TASK");
       ++tasks;

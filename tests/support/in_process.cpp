@@ -92,7 +92,8 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
       const std::uint16_t carbons = LoadReferenceData(run);
       std::vector<std::uint8_t> name_of_entry;
       for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
-      run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry);
+      run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry,
+                                OnePerPolymer(run.Task) ? &run.Topologies : nullptr);
       const tMeasuredSpectrum measured(run.Task);
       const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
       tSearchOptions options;

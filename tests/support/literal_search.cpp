@@ -12,7 +12,8 @@
 
 namespace glycomb::testing {
 
-tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model, signal_array& sorted) {
+tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model,
+                       const tTopology& topology, signal_array& sorted) {
   sorted = model.CalculatedSpectrum;
   std::sort(sorted.begin(), sorted.end());
   std::array<tResidueShifts, kMaxResidues> residues{};
@@ -25,6 +26,7 @@ tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model, si
                            static_cast<std::uint8_t>(i)};
     }
   }
+  AttachResidues(model.WorkingStructure, topology, residues.data(), count);
   return scorer.Score(sorted.data(), residues.data(), count);
 }
 
@@ -52,7 +54,8 @@ tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
     } catch (const EErrorStop&) {
       HaltRun();
     }
-    best.Keep(structure, ScoreCalculated(scorer, model, sorted));
+    best.Keep(structure,
+              ScoreCalculated(scorer, model, tables.Topologies[structure.Topology], sorted));
   };
   for (const tPass& pass : SearchPasses(task, tables.Topologies)) {
     enumerator.ForEachSequence(pass, structure, [&](bool passes) {

@@ -19,6 +19,7 @@ tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
 
 // The score of the candidate held in `model` (its spectrum calculated), as the literal
 // enumeration scores it; `sorted` receives the calculated spectrum in ascending order.
-tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model, signal_array& sorted);
+tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model,
+                       const tTopology& topology, signal_array& sorted);
 
 }  // namespace glycomb::testing

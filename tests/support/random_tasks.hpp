@@ -80,7 +80,9 @@ class tTaskGenerator {
     return tokens;
   }
 
-  std::string Task() {
+  // With `links`: always SPINSYSTEMS, sometimes DISTINCT, and one to three LINK lines that name
+  // valid spin systems and positions (which may or may not be met by the best structures).
+  std::string Task(bool links = false) {
     const std::size_t count = 2 + Pick(Pick(4) == 0 ? 3 : 2);
     std::vector<std::uint8_t> types;  // 0 = phosphate
     for (std::size_t i = 0; i < count; ++i) {
@@ -88,6 +90,7 @@ class tTaskGenerator {
     }
     std::string composition;
     std::vector<std::vector<std::int32_t>> lines;
+    std::vector<std::uint8_t> line_types;
     for (const std::uint8_t type : types) {
       if (!composition.empty()) composition += ' ';
       if (type == 0) {
@@ -108,15 +111,35 @@ class tTaskGenerator {
                               : 600 + static_cast<std::int32_t>(Pick(250)));
       }
       lines.push_back(line);
+      line_types.push_back(type);
     }
-    std::shuffle(lines.begin(), lines.end(), random_);
+    if (links) {
+      std::vector<std::size_t> order(lines.size());
+      for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+      std::shuffle(order.begin(), order.end(), random_);
+      std::vector<std::vector<std::int32_t>> shuffled;
+      std::vector<std::uint8_t> types_of_lines;
+      for (const std::size_t k : order) {
+        shuffled.push_back(lines[k]);
+        types_of_lines.push_back(line_types[k]);
+      }
+      lines = shuffled;
+      line_types = types_of_lines;
+    } else {
+      std::shuffle(lines.begin(), lines.end(), random_);
+    }
     std::string task = composition + "\n";
     for (const auto& line : lines) {
       for (const std::int32_t shift : line) task += std::to_string(shift) + " ";
       task += "\n";
     }
     if (Pick(4) == 0) task += "WIDESPREAD\n";
-    if (Pick(3) == 0) task += "SPINSYSTEMS\n";
+    if (links) {
+      task += "SPINSYSTEMS\n" + LinkLines(line_types);
+      if (Pick(2) == 0) task += "DISTINCT\n";
+    } else if (Pick(3) == 0) {
+      task += "SPINSYSTEMS\n";
+    }
     if (Pick(3) == 0) task += "CORRECTION: AUTO\n";
     if (Pick(4) == 0) task += "CORRECTION: " + std::to_string(static_cast<int>(Pick(61)) - 30) + "\n";
     const int limits[] = {1, 2, 3, 5, 8, 20, 99};
@@ -125,6 +148,40 @@ class tTaskGenerator {
   }
 
  private:
+  // One to three LINK lines between spin systems of `types` (the residue type of each line),
+  // each system attached once, no cycle.
+  std::string LinkLines(const std::vector<std::uint8_t>& types) {
+    const std::size_t n = types.size();
+    if (n < 2) return "";
+    std::vector<std::size_t> root(n);
+    for (std::size_t k = 0; k < n; ++k) root[k] = k;
+    const auto find = [&](std::size_t k) {
+      while (root[k] != k) k = root[k];
+      return k;
+    };
+    std::vector<bool> attached(n, false);
+    std::string text;
+    const std::size_t wanted = 1 + Pick(3);
+    for (std::size_t tries = 0, made = 0; tries < 20 && made < wanted; ++tries) {
+      const std::size_t from = Pick(n), to = Pick(n);
+      if (from == to || attached[from] || find(from) == find(to)) continue;
+      std::vector<char> positions{'?'};
+      const tNameRecord& carrier = residues_[types[to]];
+      for (int p = 2; p <= carrier.CarbonCount; ++p) {
+        if (InSet(carrier.OSubstitutable | carrier.NSubstitutable, static_cast<std::uint8_t>(p))) {
+          positions.push_back(static_cast<char>('0' + p));
+        }
+      }
+      if (positions.size() == 1) continue;
+      attached[from] = true;
+      root[find(from)] = find(to);
+      ++made;
+      text += "LINK: " + std::to_string(from + 1) + " (1->" + positions[Pick(positions.size())] +
+              ") " + std::to_string(to + 1) + "\n";
+    }
+    return text;
+  }
+
   std::size_t Pick(std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
   }

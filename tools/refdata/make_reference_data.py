@@ -833,6 +833,35 @@ def write_spin_examples(out: Path) -> None:
                 "REPORT",
             ]
         (out / name).write_text("\n".join(lines) + "\n", encoding="ascii")
+        if polymer == "33F":
+            write_link_example(out, lines)
+
+
+# The LINK lines of LINKS33F.TSK: the two attachments of the published 33F structure that the
+# spin-system score alone gets wrong (its best structure exchanges the beta-D-Glcp and the
+# 5-linked beta-D-Galf of the main chain), as HMBC
+# cross-peaks between H-1 of one residue and C-n of the other would give them. Spin systems are
+# numbered as SPINS33F.TSK lists them: 1 A, 2 F, 3 B, 4 C, 5 D, 6 E'.
+LINKS_33F = [
+    ("LINK: 4 (1->3) 5", "C, ->3)-beta-D-Galf-(1->, at O-3 of D, ->3)-beta-D-Glcp-(1->"),
+    ("LINK: 5 (1->5) 6", "D, ->3)-beta-D-Glcp-(1->, at O-5 of E', ->5)-beta-D-Galf-(1->"),
+]
+
+
+def write_link_example(out: Path, spin_lines: list) -> None:
+    """LINKS33F.TSK: SPINS33F.TSK with the LINK lines that settle what the shifts leave open."""
+    lines = ["; LINKS33F.TSK - " + spin_lines[0][len("; SPINS33F.TSK - "):]] + spin_lines[1:]
+    lines += [
+        ";",
+        "; Two inter-residue correlations (HMBC: H-1 of one residue, C-n of another) as LINK lines.",
+        "; Without them (SPINS33F.TSK) the best structure exchanges the beta-D-Glcp and the",
+        "; 5-linked beta-D-Galf of the published one, which comes second. The residue of the",
+        "; first spin system is attached through its C1 to the given position of the residue of",
+        "; the second, as the published structure has it:",
+    ]
+    for link, what in LINKS_33F:
+        lines += [f";   {what}", link]
+    (out / "LINKS33F.TSK").write_text("\n".join(lines) + "\n", encoding="ascii")
 
 
 def generate(out: Path) -> dict:

@@ -184,6 +184,9 @@ std::uint32_t tSpinBound::Bound(std::size_t level, std::uint64_t visit) {
       costs_[r][s] = sum;
     }
   }
+  if (in_.Measured.LinkCount() > 0) {
+    return scorer_.LinkedAssignment(costs_, partial.Residues(), residues, links_.Able(level));
+  }
   return scorer_.CheapestAssignment(costs_, residues);
 }
 
@@ -215,7 +218,67 @@ std::uint32_t tSpinOffsetBound::Bound(std::size_t level, std::uint64_t visit) {
                                                           count - own_first);
     }
   }
+  if (in_.Measured.LinkCount() > 0) {
+    return scorer_.LinkedAssignment(costs_, partial.Residues(), residues, links_.Able(level));
+  }
   return scorer_.CheapestAssignment(costs_, residues);
+}
+
+void tLinkBound::Prepare() {
+  const tPartialStructure& partial = in_.Partial;
+  const tTopology& topology = partial.Topology();
+  for (std::size_t r = 0; r < partial.ResidueCount(); ++r) {
+    for (std::size_t s = 0; s < partial.ResidueCount(); ++s) {
+      lengths_[r][s] =
+          partial.Residues()[r].Count == in_.Measured.LineLength(s) ? 0 : kNoLineMatch;
+    }
+  }
+  for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
+    const tLineLink& link = in_.Measured.Link(k);
+    candidates_[k].clear();
+    for (std::size_t r = 0; r < partial.ResidueCount(); ++r) {
+      const tResidueShifts& residue = partial.Residues()[r];
+      const std::uint8_t parent = topology.Nodes[residue.Node].Parent;
+      if (residue.Parent != kNoParentResidue && residue.Parent != r &&
+          residue.Count == in_.Measured.LineLength(link.From) &&
+          partial.Residues()[residue.Parent].Count == in_.Measured.LineLength(link.To)) {
+        candidates_[k].push_back({static_cast<std::uint8_t>(r), parent,
+                                  topology.Nodes[parent].FirstChild == residue.Node});
+      }
+    }
+  }
+}
+
+tSpectrumScorer::tLinkAbility tLinkBound::Able(std::size_t level) const {
+  const tPartialStructure& partial = in_.Partial;
+  const tSequenceChoices& choices = partial.Choices();
+  tSpectrumScorer::tLinkAbility able{};
+  for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
+    const std::uint8_t position = in_.Measured.Link(k).Position;
+    for (const tCandidate& c : candidates_[k]) {
+      // The positions of the carrier still possible: its choice once fixed, else any.
+      bool possible = position == 0;
+      const std::size_t variable = choices.PositionsOf(c.Parent);
+      const std::vector<tChoice>& options = choices.Options[variable];
+      for (std::size_t o = 0; o < options.size() && !possible; ++o) {
+        if (partial.Fixed(variable, level) && o != partial.Choice()[variable]) continue;
+        possible = (c.FirstChild ? options[o].First : options[o].Second) == position;
+      }
+      if (possible) able[k] = static_cast<std::uint16_t>(able[k] | (1u << c.Residue));
+    }
+  }
+  return able;
+}
+
+std::uint32_t tLinkBound::Bound(std::size_t level, std::uint64_t /*visit*/) {
+  const tSpectrumScorer::tLinkAbility able = Able(level);
+  for (std::size_t k = 0; k < in_.Measured.LinkCount(); ++k) {
+    if (able[k] == 0) return kInfeasibleSum;
+  }
+  // Each line can be met on its own; all of them together, in one assignment?
+  const std::uint32_t together = scorer_.LinkedAssignment(lengths_, in_.Partial.Residues(),
+                                                          in_.Partial.ResidueCount(), able, 0);
+  return together == 0 ? 0 : kInfeasibleSum;
 }
 
 tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
@@ -225,9 +288,14 @@ tBoundSet::tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive,
       Injection(in, Nearest, carbon_count),
       Range(in, carbon_count),
       OffsetRange(in, carbon_count),
-      Spin(in, scorer),
-      SpinOffset(in, scorer),
+      Link(in, scorer),
+      Spin(in, scorer, Link),
+      SpinOffset(in, scorer, Link),
       in_(in) {}
+
+void tBoundSet::Prepare() {
+  if (in_.Measured.LinkCount() > 0) Link.Prepare();
+}
 
 void tBoundSet::Advance(std::size_t level) {
   const std::int32_t* values = in_.Partial.Values();
@@ -249,6 +317,7 @@ void tBoundSet::Advance(std::size_t level) {
 bool tBoundSet::Prunes(std::size_t level, std::uint32_t threshold, std::uint64_t visit) {
   Additive.Carry(level);
   Nearest.Carry(level);
+  if (in_.Measured.LinkCount() > 0 && Link.Bound(level, visit) == kInfeasibleSum) return true;
   if (level > 0 && in_.Partial.Level(level).Carbons.empty()) return false;  // nothing new
   const bool spin = in_.Measured.SpinSystems();
   if (in_.Measured.AutoOffset()) {

@@ -151,16 +151,46 @@ class tOffsetRangeBound {
   tRangeItems items_;
 };
 
+// The LINK lines: kInfeasibleSum when no candidate below can meet them all (for some LINK line no
+// residue of the first spin system's length attached to one of the second's at a position its
+// carrier can still take, or no assignment of residues to lines of their lengths meets them
+// together), else 0. The descent skips such subtrees whatever the threshold: none of their
+// candidates can enter the table. Before, the residues that may still meet each LINK line, for
+// the spin bounds.
+class tLinkBound {
+ public:
+  tLinkBound(const tBoundInputs& in, tSpectrumScorer& scorer) : in_(in), scorer_(scorer) {}
+  // The residues that can meet each LINK line in the sequence laid out.
+  void Prepare();
+  // For each LINK line, the residues (bit r: residue r of the partial structure) that may still
+  // meet it at `level`.
+  tSpectrumScorer::tLinkAbility Able(std::size_t level) const;
+  std::uint32_t Bound(std::size_t level, std::uint64_t visit);
+
+ private:
+  struct tCandidate {
+    std::uint8_t Residue = 0;  // of the partial structure
+    std::uint8_t Parent = 0;   // its carrier's node
+    bool FirstChild = false;   // carried at the carrier's first position
+  };
+  const tBoundInputs& in_;
+  tSpectrumScorer& scorer_;
+  std::array<std::vector<tCandidate>, kMaxResidues> candidates_;  // by LINK line
+  tCostMatrix lengths_{};  // 0 where a residue's length is its line's, kNoLineMatch elsewhere
+};
+
 // Residue by residue against the spin systems: the determined carbons against each line, the
 // others at least what their open blocks give; the cheapest assignment of residues to lines.
 class tSpinBound {
  public:
-  tSpinBound(const tBoundInputs& in, tSpectrumScorer& scorer) : in_(in), scorer_(scorer) {}
+  tSpinBound(const tBoundInputs& in, tSpectrumScorer& scorer, const tLinkBound& links)
+      : in_(in), scorer_(scorer), links_(links) {}
   std::uint32_t Bound(std::size_t level, std::uint64_t visit);
 
  private:
   const tBoundInputs& in_;
   tSpectrumScorer& scorer_;
+  const tLinkBound& links_;
   tCostMatrix costs_{};
 };
 
@@ -168,19 +198,21 @@ class tSpinBound {
 // best, which no common offset beats.
 class tSpinOffsetBound {
  public:
-  tSpinOffsetBound(const tBoundInputs& in, tSpectrumScorer& scorer) : in_(in), scorer_(scorer) {}
+  tSpinOffsetBound(const tBoundInputs& in, tSpectrumScorer& scorer, const tLinkBound& links)
+      : in_(in), scorer_(scorer), links_(links) {}
   std::uint32_t Bound(std::size_t level, std::uint64_t visit);
 
  private:
   const tBoundInputs& in_;
   tSpectrumScorer& scorer_;
+  const tLinkBound& links_;
   tCostMatrix costs_{};
 };
 
 static_assert(tLowerBound<tAdditiveTermsBound> && tLowerBound<tNearestShiftBound> &&
               tLowerBound<tInjectionBound> && tLowerBound<tRangeBound> &&
               tLowerBound<tOffsetRangeBound> && tLowerBound<tSpinBound> &&
-              tLowerBound<tSpinOffsetBound>);
+              tLowerBound<tSpinOffsetBound> && tLowerBound<tLinkBound>);
 
 // The bounds of one descent, applied in order of cost for the scores the task asks for.
 class tBoundSet {
@@ -188,9 +220,12 @@ class tBoundSet {
   tBoundSet(const tBoundInputs& in, const tAdditiveBound& additive, tSpectrumScorer& scorer,
             std::size_t carbon_count);
 
+  // Works out what the bounds need of the sequence laid out, before its descent.
+  void Prepare();
   // Whether no candidate below the choices up to `level` can have a sum at or below `threshold`
-  // (kNoThreshold: every candidate may matter). Called for every level of the descent in order,
-  // whatever the threshold: it keeps the incremental figures of the levels below.
+  // (kNoThreshold: every candidate may matter), or none can enter the table at all. Called for
+  // every level of the descent in order, whatever the threshold: it keeps the incremental figures
+  // of the levels below.
   bool Prunes(std::size_t level, std::uint32_t threshold, std::uint64_t visit);
 
   tAdditiveTermsBound Additive;
@@ -198,6 +233,7 @@ class tBoundSet {
   tInjectionBound Injection;
   tRangeBound Range;
   tOffsetRangeBound OffsetRange;
+  tLinkBound Link;
   tSpinBound Spin;
   tSpinOffsetBound SpinOffset;
 

@@ -75,6 +75,13 @@ void tPartialStructure::Layout(const tSequenceChoices& choices, const tBlockTabl
                                      static_cast<std::uint8_t>(i)};
     }
   }
+  // The residue each residue is attached to, for the LINK lines.
+  std::array<std::uint8_t, kMaxResidues> residue_of_node;
+  residue_of_node.fill(kNoParentResidue);
+  for (std::size_t r = 0; r < residue_count_; ++r) residue_of_node[residues_[r].Node] = static_cast<std::uint8_t>(r);
+  for (std::size_t r = 0; r < residue_count_; ++r) {
+    residues_[r].Parent = residue_of_node[topology.Nodes[residues_[r].Node].Parent];
+  }
   levels_[0].SortedCount = 0;
 }
 

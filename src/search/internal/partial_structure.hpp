@@ -77,6 +77,11 @@ class tPartialStructure {
   // The residues that carry carbons, in node order, their shifts pointing into the values.
   const tResidueShifts* Residues() const { return residues_.data(); }
   std::size_t ResidueCount() const { return residue_count_; }
+  // Gives the residues their parents' positions from `structure`, which holds the candidate's
+  // choices (for the LINK lines).
+  void Attach(const tStructure& structure) {
+    AttachResidues(structure, *topology_, residues_.data(), residue_count_);
+  }
   // Candidates below a node of the descent at `level`.
   std::int64_t LeavesBelow(std::size_t level) const { return leaves_below_[level]; }
 

@@ -38,7 +38,8 @@ tPassSearch::tPassSearch(const tSearchTables& tables, const tSequenceEnumerator&
       threshold_(local_, shared.Committed, shared.Peers, self) {
   SizeSpectrumArrays(model_, tables.Task, tables.Residues);
   model_.WorkingStructure.Nodes.assign(tables.Task.ResidueCount, tStructureNode{});
-  local_.Create(tables.Task.Limit, tables.Task.ResidueCount, NameOfEntry(tables.Task));
+  local_.Create(tables.Task.Limit, tables.Task.ResidueCount, NameOfEntry(tables.Task),
+                OnePerPolymer(tables.Task) ? &tables.Topologies : nullptr);
   descent_ = std::make_unique<tSequenceDescent>(tables.Topologies, calculator, tables.Measured,
                                                 threshold_, PhosphateEntries(tables.Task));
 }

@@ -68,6 +68,7 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
   partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), structure, phosphate_);
   fit_.Refit();
   open_.Prepare(partial_);
+  bounds_.Prepare();
   partial_.Determine(0);
   partial_.MergeSorted(0);
   if (use_bounds_ && Prune(0)) {
@@ -116,6 +117,11 @@ void tSequenceDescent::Leaf() {
       return;
     }
   }
+  if (measured_.LinkCount() > 0) {
+    // The LINK lines ask which residue is attached where: the candidate's positions.
+    ApplyChoices();
+    partial_.Attach(*structure_);
+  }
   const tScore score = scorer_.Score(sorted, partial_.Residues(), partial_.ResidueCount());
   if (score.Sum > threshold) {
     ++result_->Unrecorded;
@@ -126,11 +132,15 @@ void tSequenceDescent::Leaf() {
   Record(score);
 }
 
-void tSequenceDescent::Record(const tScore& score) {
+void tSequenceDescent::ApplyChoices() {
   const tSequenceChoices& choices = partial_.Choices();
   for (std::size_t v = 0; v < choices.Variables(); ++v) {
     choices.Apply(v, partial_.Choice()[v], *structure_);
   }
+}
+
+void tSequenceDescent::Record(const tScore& score) {
+  ApplyChoices();
   result_->Record(*structure_, score);
   threshold_.Keep(*structure_, score);
 }

@@ -73,6 +73,8 @@ class tSequenceDescent {
   bool Prune(std::size_t level);
   void Descend(std::size_t level);
   void Leaf();
+  // Writes the candidate's choices into the working structure.
+  void ApplyChoices();
   void Record(const tScore& score);
 
   const tTopologyTable& topologies_;
