@@ -83,8 +83,9 @@ class BoundsTest : public ::testing::Test {
     auto b = std::make_unique<tSequenceBounds>(*measured_);
     const tTopology& topology = run_.Topologies[structure.Topology];
     if (!b->blocks.Build(choices, topology, structure, *calculator_)) return;
+    // Either order of the descent.
     b->partial.Layout(choices, b->blocks, topology, model_.CarbonOffsets.data(), structure,
-                      phosphate_);
+                      phosphate_, std::uniform_int_distribution<int>(0, 1)(random) == 0);
     const std::size_t variables = choices.Variables();
     const auto pick = [&](std::size_t n) {
       return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
@@ -121,12 +122,13 @@ class BoundsTest : public ::testing::Test {
     b->partial.Determine(0);
     b->partial.MergeSorted(0);
     b->bounds.Prunes(0, kNoThreshold, ++visit_);
-    for (std::size_t v = 0; v < level; ++v) {
-      options[v] = pick(choices.Count(v));
-      b->partial.Choose(v, options[v]);
-      b->partial.Determine(v + 1);
-      b->partial.MergeSorted(v + 1);
-      b->bounds.Prunes(v + 1, kNoThreshold, ++visit_);
+    // The descent's own order of the variables: options[d] for the variable fixed at level d.
+    for (std::size_t d = 0; d < level; ++d) {
+      options[d] = pick(choices.Count(b->partial.VariableAt(d)));
+      b->partial.Choose(b->partial.VariableAt(d), options[d]);
+      b->partial.Determine(d + 1);
+      b->partial.MergeSorted(d + 1);
+      b->bounds.Prunes(d + 1, kNoThreshold, ++visit_);
     }
     // Every bound the descent may apply to this task, in the order of tBoundSet::Prunes (the
     // injection bound improves the nearest-shift figure of its level).
@@ -152,13 +154,17 @@ class BoundsTest : public ::testing::Test {
     std::uint32_t least = kNoThreshold, least_sorted = kNoThreshold;
     std::vector<std::size_t> option = options;
     for (;;) {
-      for (std::size_t v = 0; v < variables; ++v) choices.Apply(v, option[v], structure);
+      for (std::size_t d = 0; d < variables; ++d) {
+        choices.Apply(b->partial.VariableAt(d), option[d], structure);
+      }
       const tExact exact = Score(b->scorer);
       least = std::min(least, exact.Score.Sum);
       least_sorted = std::min(least_sorted, exact.SortedAtZero);
-      std::size_t v = variables;
-      while (v > level && ++option[v - 1] == choices.Count(v - 1)) option[--v] = 0;
-      if (v == level) break;
+      std::size_t d = variables;
+      while (d > level && ++option[d - 1] == choices.Count(b->partial.VariableAt(d - 1))) {
+        option[--d] = 0;
+      }
+      if (d == level) break;
     }
     for (const tFigure& figure : figures) {
       ++checks_;
