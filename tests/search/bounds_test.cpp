@@ -74,8 +74,9 @@ class BoundsTest : public ::testing::Test {
     auto b = std::make_unique<tSequenceBounds>(*measured_);
     const tTopology& topology = run_.Topologies[structure.Topology];
     if (!b->blocks.Build(choices, topology, structure, *calculator_)) return;
+    // Either order of the descent.
     b->partial.Layout(choices, b->blocks, topology, model_.CarbonOffsets.data(), structure,
-                      phosphate_);
+                      phosphate_, Pick(2) == 0);
     const std::size_t variables = choices.Variables();
     // Fit the additive bound to some candidate of the sequence, or leave it unfitted.
     if (Pick(2) == 0) {
@@ -105,12 +106,13 @@ class BoundsTest : public ::testing::Test {
     b.partial.Determine(0);
     b.partial.MergeSorted(0);
     b.bounds.Prunes(0, kNoThreshold, ++visit_);
-    for (std::size_t v = 0; v < level; ++v) {
-      options[v] = Pick(choices.Count(v));
-      b.partial.Choose(v, options[v]);
-      b.partial.Determine(v + 1);
-      b.partial.MergeSorted(v + 1);
-      b.bounds.Prunes(v + 1, kNoThreshold, ++visit_);
+    // The descent's own order of the variables: options[d] for the variable fixed at level d.
+    for (std::size_t d = 0; d < level; ++d) {
+      options[d] = Pick(choices.Count(b.partial.VariableAt(d)));
+      b.partial.Choose(b.partial.VariableAt(d), options[d]);
+      b.partial.Determine(d + 1);
+      b.partial.MergeSorted(d + 1);
+      b.bounds.Prunes(d + 1, kNoThreshold, ++visit_);
     }
     // Every bound the descent may apply to this task, in the order of tBoundSet::Prunes (the
     // injection bound improves the nearest-shift figure of its level).
@@ -136,13 +138,17 @@ class BoundsTest : public ::testing::Test {
     std::uint32_t least = kNoThreshold, least_sorted = kNoThreshold;
     std::vector<std::size_t> option = options;
     for (;;) {
-      for (std::size_t v = 0; v < variables; ++v) choices.Apply(v, option[v], structure);
+      for (std::size_t d = 0; d < variables; ++d) {
+        choices.Apply(b.partial.VariableAt(d), option[d], structure);
+      }
       const tExact exact = Score(b.scorer);
       least = std::min(least, exact.Score.Sum);
       least_sorted = std::min(least_sorted, exact.SortedAtZero);
-      std::size_t v = variables;
-      while (v > level && ++option[v - 1] == choices.Count(v - 1)) option[--v] = 0;
-      if (v == level) break;
+      std::size_t d = variables;
+      while (d > level && ++option[d - 1] == choices.Count(b.partial.VariableAt(d - 1))) {
+        option[--d] = 0;
+      }
+      if (d == level) break;
     }
     for (const tFigure& figure : figures) {
       ++checks_;

@@ -30,7 +30,8 @@ tPartialStructure::tPartialStructure(std::size_t carbon_count)
 void tPartialStructure::Layout(const tSequenceChoices& choices, const tBlockTable& blocks,
                                const tTopology& topology, const std::uint8_t* carbon_offsets,
                                const tStructure& structure,
-                               const std::array<bool, kMaxResidues + 1>& phosphate) {
+                               const std::array<bool, kMaxResidues + 1>& phosphate,
+                               bool configurations_first) {
   choices_ = &choices;
   blocks_ = &blocks;
   topology_ = &topology;
@@ -38,17 +39,30 @@ void tPartialStructure::Layout(const tSequenceChoices& choices, const tBlockTabl
   const std::size_t n = choices.Nodes;
   const std::size_t variables = choices.Variables();
   choice_.fill(0);
+  // The order of the descent: the open configurations first (they change every block they touch,
+  // so fixed early they sharpen the bounds of the whole subtree), then the rest as generated.
+  std::size_t next = 0;
+  for (std::size_t v = n; v < variables && configurations_first; ++v) {
+    if (choices.Count(v) > 1) order_[next++] = static_cast<std::uint8_t>(v);
+  }
+  reordered_ = next > 0;
+  for (std::size_t v = 0; v < variables; ++v) {
+    if (!reordered_ || v < n || choices.Count(v) <= 1) order_[next++] = static_cast<std::uint8_t>(v);
+  }
+  for (std::size_t d = 0; d < variables; ++d) rank_[order_[d]] = static_cast<std::uint8_t>(d);
   leaves_below_[variables] = 1;
-  for (std::size_t v = variables; v-- > 0;) {
-    leaves_below_[v] = CheckedMul<std::int64_t>(leaves_below_[v + 1],
-                                                static_cast<std::int64_t>(choices.Count(v)));
+  stride_[variables] = 1;
+  for (std::size_t d = variables; d-- > 0;) {
+    leaves_below_[d] = CheckedMul<std::int64_t>(leaves_below_[d + 1],
+                                                static_cast<std::int64_t>(choices.Count(order_[d])));
+    stride_[d] = CheckedMul<std::int64_t>(stride_[d + 1], static_cast<std::int64_t>(choices.Count(d)));
   }
   // A block is determined once the last of its variables is fixed.
   for (std::size_t i = 0; i < n; ++i) {
     std::size_t level = 0;
     for (std::size_t k = 0; k < blocks.VariableCount(i); ++k) {
       const std::size_t variable = blocks.Variable(i, k);
-      if (choices.Count(variable) > 1) level = std::max(level, variable + 1);
+      if (choices.Count(variable) > 1) level = std::max<std::size_t>(level, rank_[variable] + 1u);
     }
     block_level_[i] = level;
   }

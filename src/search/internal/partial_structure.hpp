@@ -1,7 +1,8 @@
 // Internal to the search. A sequence in the middle of the descent: which choices are fixed, which
-// blocks and carbon values they determine, level by level. Level l is the state after the first l
-// variables of the sequence's choices are fixed; a variable with a single option counts as fixed
-// from level 0.
+// blocks and carbon values they determine, level by level. The descent fixes the variables of the
+// sequence's choices in the order of generation or with the open configurations first; level l is
+// the state after the first l of them are fixed, and a variable with a single option counts as
+// fixed from level 0.
 #pragma once
 
 #include <array>
@@ -37,9 +38,10 @@ class tPartialStructure {
   // carbon. `carbon_offsets` (C1 of each node, then the number of carbons) and `phosphate`
   // (whether each composition entry is the phosphate) describe the sequence's residues. Every
   // argument must outlive the descent of the sequence.
+  // With `configurations_first` the descent fixes the open configurations first.
   void Layout(const tSequenceChoices& choices, const tBlockTable& blocks, const tTopology& topology,
               const std::uint8_t* carbon_offsets, const tStructure& structure,
-              const std::array<bool, kMaxResidues + 1>& phosphate);
+              const std::array<bool, kMaxResidues + 1>& phosphate, bool configurations_first);
 
   // Takes the blocks and values that the choices up to `level` determine (Choose sets the options
   // first). Determine(0) takes those fixed from the start.
@@ -49,6 +51,16 @@ class tPartialStructure {
   void Choose(std::size_t variable, std::size_t option) {
     choice_[variable] = static_cast<std::uint8_t>(option);
   }
+  // The variable the descent fixes at `level` (to go to level + 1).
+  std::size_t VariableAt(std::size_t level) const { return order_[level]; }
+  // Whether the descent fixes the variables in another order than they are generated in.
+  bool Reordered() const { return reordered_; }
+  // The rank of the candidate of the current choices in the order of generation of the sequence.
+  std::int64_t GenerationRank() const {
+    std::int64_t rank = 0;
+    for (std::size_t v = 0; v < choices_->Variables(); ++v) rank += choice_[v] * stride_[v + 1];
+    return rank;
+  }
 
   const tSequenceChoices& Choices() const { return *choices_; }
   const tBlockTable& Blocks() const { return *blocks_; }
@@ -57,7 +69,7 @@ class tPartialStructure {
   std::size_t Variables() const { return choices_->Variables(); }
   // Whether `variable` is fixed at `level`.
   bool Fixed(std::size_t variable, std::size_t level) const {
-    return choices_->Count(variable) <= 1 || variable + 1 <= level;
+    return choices_->Count(variable) <= 1 || rank_[variable] + 1u <= level;
   }
   const tLevel& Level(std::size_t level) const { return levels_[level]; }
   tLevel& Level(std::size_t level) { return levels_[level]; }
@@ -91,7 +103,11 @@ class tPartialStructure {
   const tTopology* topology_ = nullptr;
   const std::uint8_t* carbon_offsets_ = nullptr;
   std::array<std::uint8_t, 2 * kMaxResidues> choice_{};
-  std::array<std::int64_t, kMaxLevels> leaves_below_{};
+  std::array<std::int64_t, kMaxLevels> leaves_below_{};  // by level
+  std::array<std::int64_t, kMaxLevels> stride_{};        // by variable, in the order of generation
+  std::array<std::uint8_t, 2 * kMaxResidues> order_{};   // the variable fixed at each level
+  std::array<std::uint8_t, 2 * kMaxResidues> rank_{};    // the level at which each is fixed
+  bool reordered_ = false;
   std::array<std::size_t, kMaxResidues> block_level_{};
   std::array<bool, kMaxResidues> phosphate_parent_{};  // C2 takes the parent's effect too
   std::array<const tResidueBlock*, kMaxResidues> current_{};  // the determined blocks

@@ -65,18 +65,53 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
     result.Message = blocks_.FirstFailure();
     return false;
   }
-  partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), structure, phosphate_);
+  // The open configurations first, once the worker's table is full: the order of the descent then
+  // departs from the order of generation, and the table takes the sequence's candidates only
+  // after it, so that its threshold comes from earlier candidates. A table that is not full yet
+  // fills best in the order of generation.
+  const bool configurations_first = threshold_.LocalFull();
+  partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), structure, phosphate_,
+                  configurations_first);
   fit_.Refit();
   open_.Prepare(partial_);
   bounds_.Prepare();
   partial_.Determine(0);
   partial_.MergeSorted(0);
+  first_record_ = result.RecordCount();
+  ranks_.clear();
   if (use_bounds_ && Prune(0)) {
     result.Unrecorded += partial_.LeavesBelow(0);
     return true;
   }
   Descend(0);
+  if (partial_.Reordered()) RecordInOrderOfGeneration();
   return true;
+}
+
+// The descent met the candidates of the sequence in an order of its own: its records go to the
+// pass result, and to the worker's table, in the order of generation. While it ran, the worker's
+// table held none of them, so that its threshold came from earlier candidates only.
+void tSequenceDescent::RecordInOrderOfGeneration() {
+  tPassResult& result = *result_;
+  const std::size_t count = ranks_.size();
+  std::vector<std::size_t> order(count);
+  for (std::size_t k = 0; k < count; ++k) order[k] = k;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return ranks_[a] < ranks_[b]; });
+  const std::size_t n = structure_->Nodes.size();
+  const std::vector<tStructureNode> nodes(result.Nodes.begin() + static_cast<std::ptrdiff_t>(first_record_ * n),
+                                          result.Nodes.end());
+  const std::vector<tScore> scores(result.Scores.begin() + static_cast<std::ptrdiff_t>(first_record_),
+                                   result.Scores.end());
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t from = order[k];
+    std::copy_n(nodes.begin() + static_cast<std::ptrdiff_t>(from * n), n,
+                result.Nodes.begin() + static_cast<std::ptrdiff_t>((first_record_ + k) * n));
+    result.Scores[first_record_ + k] = scores[from];
+    std::copy_n(result.Nodes.begin() + static_cast<std::ptrdiff_t>((first_record_ + k) * n), n,
+                structure_->Nodes.begin());
+    threshold_.Keep(*structure_, result.Scores[first_record_ + k]);
+  }
 }
 
 bool tSequenceDescent::Prune(std::size_t level) {
@@ -89,10 +124,11 @@ void tSequenceDescent::Descend(std::size_t level) {
     Leaf();
     return;
   }
-  const std::size_t count = partial_.Choices().Count(level);
+  const std::size_t variable = partial_.VariableAt(level);
+  const std::size_t count = partial_.Choices().Count(variable);
   const bool bound_here = use_bounds_ && level + 1 < partial_.Variables();
   for (std::size_t option = 0; option < count; ++option) {
-    partial_.Choose(level, option);
+    partial_.Choose(variable, option);
     partial_.Determine(level + 1);
     if (bound_here && Prune(level + 1)) {
       result_->Unrecorded += partial_.LeavesBelow(level + 1);
@@ -142,6 +178,10 @@ void tSequenceDescent::ApplyChoices() {
 void tSequenceDescent::Record(const tScore& score) {
   ApplyChoices();
   result_->Record(*structure_, score);
+  if (partial_.Reordered()) {
+    ranks_.push_back(partial_.GenerationRank());
+    return;
+  }
   threshold_.Keep(*structure_, score);
 }
 

@@ -35,6 +35,8 @@ class tPruningThreshold {
 
   void BeginPass(std::size_t pass);
   std::uint32_t Current() const;
+  // Whether the worker's own table is full (has a threshold of its own).
+  bool LocalFull() const { return local_threshold_ != kNoThreshold; }
   // Keeps a recorded candidate in the worker's own table and publishes the table's threshold.
   void Keep(const tStructure& structure, const tScore& score);
 
@@ -76,6 +78,7 @@ class tSequenceDescent {
   // Writes the candidate's choices into the working structure.
   void ApplyChoices();
   void Record(const tScore& score);
+  void RecordInOrderOfGeneration();
 
   const tTopologyTable& topologies_;
   const tSpectrumCalculator& calculator_;
@@ -94,6 +97,10 @@ class tSequenceDescent {
   bool use_bounds_ = true;
   std::int64_t scored_ = 0;
   std::uint64_t visit_ = 0;  // numbers the nodes of the descent, for the caches of the bounds
+  // The records of the sequence so far (from first_record_ on) and their ranks in the order of
+  // generation, when the descent takes another order.
+  std::size_t first_record_ = 0;
+  std::vector<std::int64_t> ranks_;
 };
 
 }  // namespace glycomb
