@@ -77,8 +77,8 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
   bounds_.Prepare();
   partial_.Determine(0);
   partial_.MergeSorted(0);
-  first_record_ = result.RecordCount();
-  ranks_.clear();
+  reordered_.First = result.RecordCount();
+  reordered_.Ranks.clear();
   if (use_bounds_ && Prune(0)) {
     result.Unrecorded += partial_.LeavesBelow(0);
     return true;
@@ -93,24 +93,25 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
 // table held none of them, so that its threshold came from earlier candidates only.
 void tSequenceDescent::RecordInOrderOfGeneration() {
   tPassResult& result = *result_;
-  const std::size_t count = ranks_.size();
-  std::vector<std::size_t> order(count);
-  for (std::size_t k = 0; k < count; ++k) order[k] = k;
-  std::sort(order.begin(), order.end(),
-            [&](std::size_t a, std::size_t b) { return ranks_[a] < ranks_[b]; });
+  tReordered& r = reordered_;
+  const std::size_t count = r.Ranks.size();
   const std::size_t n = structure_->Nodes.size();
-  const std::vector<tStructureNode> nodes(result.Nodes.begin() + static_cast<std::ptrdiff_t>(first_record_ * n),
-                                          result.Nodes.end());
-  const std::vector<tScore> scores(result.Scores.begin() + static_cast<std::ptrdiff_t>(first_record_),
-                                   result.Scores.end());
+  const auto first = static_cast<std::ptrdiff_t>(r.First);
+  const auto width = static_cast<std::ptrdiff_t>(n);
+  r.Order.resize(count);
+  for (std::size_t k = 0; k < count; ++k) r.Order[k] = k;
+  std::sort(r.Order.begin(), r.Order.end(),
+            [&](std::size_t a, std::size_t b) { return r.Ranks[a] < r.Ranks[b]; });
+  // The sequence's records as the descent met them; rewritten below in the order of generation.
+  r.Nodes.assign(result.Nodes.begin() + first * width, result.Nodes.end());
+  r.Scores.assign(result.Scores.begin() + first, result.Scores.end());
   for (std::size_t k = 0; k < count; ++k) {
-    const std::size_t from = order[k];
-    std::copy_n(nodes.begin() + static_cast<std::ptrdiff_t>(from * n), n,
-                result.Nodes.begin() + static_cast<std::ptrdiff_t>((first_record_ + k) * n));
-    result.Scores[first_record_ + k] = scores[from];
-    std::copy_n(result.Nodes.begin() + static_cast<std::ptrdiff_t>((first_record_ + k) * n), n,
-                structure_->Nodes.begin());
-    threshold_.Keep(*structure_, result.Scores[first_record_ + k]);
+    const auto from = static_cast<std::ptrdiff_t>(r.Order[k]);
+    const auto to = first + static_cast<std::ptrdiff_t>(k);
+    std::copy_n(r.Nodes.begin() + from * width, n, result.Nodes.begin() + to * width);
+    result.Scores[static_cast<std::size_t>(to)] = r.Scores[r.Order[k]];
+    std::copy_n(r.Nodes.begin() + from * width, n, structure_->Nodes.begin());
+    threshold_.Keep(*structure_, r.Scores[r.Order[k]]);
   }
 }
 
@@ -179,7 +180,7 @@ void tSequenceDescent::Record(const tScore& score) {
   ApplyChoices();
   result_->Record(*structure_, score);
   if (partial_.Reordered()) {
-    ranks_.push_back(partial_.GenerationRank());
+    reordered_.Ranks.push_back(partial_.GenerationRank());
     return;
   }
   threshold_.Keep(*structure_, score);

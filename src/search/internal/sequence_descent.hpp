@@ -97,10 +97,16 @@ class tSequenceDescent {
   bool use_bounds_ = true;
   std::int64_t scored_ = 0;
   std::uint64_t visit_ = 0;  // numbers the nodes of the descent, for the caches of the bounds
-  // The records of the sequence so far (from first_record_ on) and their ranks in the order of
-  // generation, when the descent takes another order.
-  std::size_t first_record_ = 0;
-  std::vector<std::int64_t> ranks_;
+  // When the descent takes another order than generation: the sequence's records (from First
+  // on) and their ranks in the order of generation, and scratch to put them in that order, kept
+  // to reuse its memory from sequence to sequence.
+  struct tReordered {
+    std::size_t First = 0;
+    std::vector<std::int64_t> Ranks;
+    std::vector<std::size_t> Order;
+    std::vector<tStructureNode> Nodes;
+    std::vector<tScore> Scores;
+  } reordered_;
 };
 
 }  // namespace glycomb
