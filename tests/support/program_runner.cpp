@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <stdexcept>
@@ -58,7 +59,18 @@ std::string MaskElapsedTime(std::string output) {
     if (digit(i) && !digit(i + 1)) separators += '9';  // the end of a number
   }
   if (separators == "9:9:9.9") output.replace(at, end - at, "T");
-  return output;
+  const std::string progress = "Sequence now: ";
+  std::string kept;
+  bool in_run = false;  // the line before was a progress line too
+  for (std::size_t from = 0, to; from < output.size(); from = to) {
+    const std::size_t cr = output.find('\r', from);
+    const bool line = output.compare(from, progress.size(), progress) == 0 && cr != std::string::npos;
+    to = line ? cr + 1 : std::min(output.find(progress, from), output.size());
+    const bool last = output.compare(to, progress.size(), progress) != 0;
+    if (!line || !in_run || last) kept.append(output, from, to - from);
+    in_run = line;
+  }
+  return kept;
 }
 
 std::string CrLfLines(const std::vector<std::string>& lines) {

@@ -36,7 +36,8 @@ class ScopedThreads {
 };
 
 // The console output of a search with the elapsed time replaced by "T" when it has its format
-// (h:m:s.hundredths and 33 spaces); left as it is otherwise.
+// (h:m:s.hundredths and 33 spaces), and of each run of progress lines only the first and the last:
+// which lines come between depends on how fast the search runs.
 std::string MaskElapsedTime(std::string output);
 // The lines, each ended by CR LF as the result file ends them.
 std::string CrLfLines(const std::vector<std::string>& lines);
