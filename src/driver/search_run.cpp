@@ -127,6 +127,8 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
     std::cout << "Shard " << shard->K << " of " << shard->N << ": ";
     if (passes.First == passes.End) {
       std::cout << "no passes (the search has " << pass_count << ")\n";
+    } else if (passes.End - passes.First == 1) {
+      std::cout << "pass " << passes.End << " of " << pass_count << '\n';
     } else {
       std::cout << "passes " << passes.First + 1 << " to " << passes.End << " of " << pass_count
                 << '\n';
