@@ -22,6 +22,7 @@ checked() { tr '\r' '\n' <"$1" | grep ' structures checked\.$'; }
 since() { echo "$(( ($(date +%s%N) - $1) / 1000000 )) ms"; }
 start=$(date +%s%N)
 "$glycomb" TASK </dev/null >whole.log
+[ -f TASK.RES ] || { echo "the whole search wrote no result file:"; cat whole.log; exit 1; }
 mv TASK.RES whole.RES
 echo "whole search: $(checked whole.log), $(since "$start")"
 
