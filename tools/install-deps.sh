@@ -3,7 +3,8 @@
 #
 #   tools/install-deps.sh          to build and run the program
 #   tools/install-deps.sh --test   also to build and run the tests
-#   tools/install-deps.sh --ci     also what .ci/run needs (clang with libFuzzer, the .deb step)
+#   tools/install-deps.sh --ci     also what .ci/run needs (clang with libFuzzer, the .deb step,
+#                                  a single-node Slurm)
 #
 # On Debian and Ubuntu the missing packages are installed with apt-get, through sudo when not
 # run as root; nothing is printed when none is missing. On any other system the script lists the
@@ -35,6 +36,10 @@ packages='
 3 no  libclang-rt-dev    fuzzer-runtime                         clang runtime libraries with libFuzzer
 3 no  dpkg-dev           cmd:dpkg-shlibdeps                     dpkg-shlibdeps, which works out the .deb dependencies
 3 no  file               cmd:file                               file, which CPack uses to find the binaries for dpkg-shlibdeps
+3 no  munge              cmd:munged                             MUNGE, the credentials of the single-node Slurm of CI
+3 no  slurmctld          cmd:slurmctld                          the Slurm controller, for the job-array run of CI
+3 no  slurmd             cmd:slurmd                             the Slurm node daemon, for the job-array run of CI
+3 no  slurm-client       cmd:sbatch                             sbatch, squeue and sinfo, for the job-array run of CI
 '
 
 # libFuzzer comes with clang's runtime libraries, whichever package of them put it there.

@@ -1,9 +1,8 @@
 #include "checkpoint/checkpoint.hpp"
 
-#include <cinttypes>
-#include <cstdio>
 #include <sstream>
 
+#include "checkpoint/sealed_text.hpp"
 #include "console/text_file.hpp"
 
 namespace glycomb {
@@ -12,25 +11,6 @@ namespace {
 constexpr char kHeader[] = "GLYCOMB CHECKPOINT 1";
 // The most bytes of one file the fingerprint reads (an executable or a data file is far smaller).
 constexpr std::size_t kMaxFingerprintBytes = std::size_t{1} << 30;
-
-// FNV-1a, 64 bits.
-class tHash {
- public:
-  void Add(const std::string& bytes) {
-    for (const unsigned char c : bytes) {
-      value_ ^= c;
-      value_ *= 0x100000001b3ULL;
-    }
-  }
-  std::string Hex() const {
-    char text[17];
-    std::snprintf(text, sizeof text, "%016" PRIx64, value_);
-    return text;
-  }
-
- private:
-  std::uint64_t value_ = 0xcbf29ce484222325ULL;
-};
 
 }  // namespace
 
@@ -41,8 +21,8 @@ std::vector<tResultRecord> TableEntries(const tBestStructures& best) {
 }
 
 // One line per fact: "passes N DONE", "counts CHECKED SCORED SEQUENCES", then one "entry" line per
-// table entry (topology, sum, offset, the line of each node, then residue, anomeric, absolute,
-// positions of each node), and last "check" with the hash of every line before it.
+// table entry; a shard's checkpoint adds "shard K N", "unrecorded U", "records R" and a line per
+// record; last "check" with the hash of every line before it.
 std::string CheckpointText(const tCheckpoint& checkpoint) {
   std::ostringstream text;
   text << kHeader << '\n'
@@ -51,31 +31,21 @@ std::string CheckpointText(const tCheckpoint& checkpoint) {
        << "counts " << checkpoint.Point.Counts.StructuresChecked << ' '
        << checkpoint.Point.Counts.Scored << ' ' << checkpoint.Point.Counts.Sequences << '\n'
        << "entries " << checkpoint.Entries.size() << '\n';
-  for (const tResultRecord& entry : checkpoint.Entries) {
-    text << "entry " << unsigned{entry.Structure.Topology} << ' ' << entry.Deviation << ' '
-         << entry.Offset;
-    for (const std::uint8_t line : entry.LineOfNode) text << ' ' << unsigned{line};
-    for (const tStructureNode& node : entry.Structure.Nodes) {
-      text << ' ' << unsigned{node.Residue} << ' ' << unsigned{node.Anomeric} << ' '
-           << unsigned{node.Absolute} << ' ' << unsigned{node.Subst1} << ' '
-           << unsigned{node.Subst2};
-    }
-    text << '\n';
+  for (const tResultRecord& entry : checkpoint.Entries) WriteRecordLine(text, entry);
+  if (checkpoint.Shard) {
+    text << "shard " << checkpoint.Shard->K << ' ' << checkpoint.Shard->N << '\n'
+         << "unrecorded " << checkpoint.Handed.Unrecorded << '\n'
+         << "records " << checkpoint.Handed.Records.size() << '\n';
+    for (const tResultRecord& record : checkpoint.Handed.Records) WriteRecordLine(text, record);
   }
-  tHash hash;
-  hash.Add(text.str());
-  text << "check " << hash.Hex() << '\n';
-  return text.str();
+  return Sealed(text.str());
 }
 
 std::optional<tCheckpoint> ParseCheckpoint(const std::string& text, std::size_t node_count,
                                            std::uint8_t limit) {
-  const std::size_t check = text.rfind("check ");
-  if (check == std::string::npos || (check > 0 && text[check - 1] != '\n')) return std::nullopt;
-  tHash hash;
-  hash.Add(text.substr(0, check));
-  if (text.substr(check) != "check " + hash.Hex() + "\n") return std::nullopt;
-  std::istringstream in(text.substr(0, check));
+  const std::optional<std::string> body = Unsealed(text);
+  if (!body) return std::nullopt;
+  std::istringstream in(*body);
   std::string word, header;
   std::getline(in, header);
   if (header != kHeader) return std::nullopt;
@@ -95,34 +65,26 @@ std::optional<tCheckpoint> ParseCheckpoint(const std::string& text, std::size_t 
       checkpoint.Point.PassesDone > checkpoint.PassCount) {
     return std::nullopt;
   }
-  // Every number of an entry must fit its field.
-  const auto read = [&in](auto& field, unsigned high) {
-    long long value = 0;
-    if (!(in >> value) || value < 0 || value > high) return false;
-    field = static_cast<std::remove_reference_t<decltype(field)>>(value);
-    return true;
-  };
   for (std::size_t e = 0; e < entries; ++e) {
     tResultRecord entry;
-    entry.Structure.Nodes.resize(node_count);
-    long long offset = 0;
-    if (!(in >> word) || word != "entry" || !read(entry.Structure.Topology, 255) ||
-        !(in >> entry.Deviation >> offset) || offset < -1000 || offset > 1000) {
-      return std::nullopt;
-    }
-    entry.Offset = static_cast<std::int32_t>(offset);
-    for (std::uint8_t& line : entry.LineOfNode) {
-      if (!read(line, kMaxResidues)) return std::nullopt;
-    }
-    for (tStructureNode& node : entry.Structure.Nodes) {
-      if (!read(node.Residue, kMaxResidues) || !read(node.Anomeric, 1) ||
-          !read(node.Absolute, 1) || !read(node.Subst1, 9) || !read(node.Subst2, 9)) {
-        return std::nullopt;
-      }
-    }
+    if (!ReadRecordLine(in, node_count, entry)) return std::nullopt;
     checkpoint.Entries.push_back(std::move(entry));
   }
-  if (in >> word) return std::nullopt;  // anything after the entries
+  if (!(in >> word)) return checkpoint;
+  tShard shard;
+  std::size_t records = 0;
+  if (word != "shard" || !(in >> shard.K >> shard.N) || shard.K < 1 || shard.K > shard.N ||
+      !(in >> word) || word != "unrecorded" || !(in >> checkpoint.Handed.Unrecorded) ||
+      checkpoint.Handed.Unrecorded < 0 || !(in >> word) || word != "records" || !(in >> records)) {
+    return std::nullopt;
+  }
+  checkpoint.Shard = shard;
+  for (std::size_t r = 0; r < records; ++r) {
+    tResultRecord record;
+    if (!ReadRecordLine(in, node_count, record)) return std::nullopt;
+    checkpoint.Handed.Records.push_back(std::move(record));
+  }
+  if (in >> word) return std::nullopt;  // anything after the records
   return checkpoint;
 }
 
@@ -136,7 +98,9 @@ std::string RunFingerprint(const std::string& version, const std::vector<std::st
   for (const std::string& file : files) {
     bytes.clear();
     ReadWholeFile(file, bytes, kMaxFingerprintBytes);
-    hash.Add(file + ":" + std::to_string(bytes.size()) + ":");
+    // The file's own name, not the way to it: a search started as "dir/TASK" and as "TASK" in dir
+    // is one search.
+    hash.Add(file.substr(file.rfind('/') + 1) + ":" + std::to_string(bytes.size()) + ":");
     hash.Add(bytes);
   }
   return hash.Hex();

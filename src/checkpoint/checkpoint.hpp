@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "search/best_structures.hpp"
+#include "search/passes.hpp"
 #include "search/search.hpp"
 
 namespace glycomb {
@@ -20,6 +21,9 @@ struct tCheckpoint {
   std::size_t PassCount = 0;  // of the whole search
   tSearchPoint Point;         // how far the search has come
   std::vector<tResultRecord> Entries;  // the merged table, in table order
+  // Of a shard: which one, and what it has handed on after `Point.PassesDone` of its passes.
+  std::optional<tShard> Shard;
+  tShardRecords Handed;
 };
 
 // The entries of `best` in table order, for a checkpoint.

@@ -9,6 +9,7 @@
 #include "console/formatting.hpp"
 #include "console/text_file.hpp"
 #include "databases/shift_database.hpp"
+#include "checkpoint/shard_part.hpp"
 #include "input/file_names.hpp"
 
 namespace glycomb {
@@ -17,8 +18,8 @@ namespace {
 constexpr char kCheckpointExtension[] = ".CKP";
 constexpr char kTaskExtension[] = ".TSK";
 constexpr double kDefaultIntervalSeconds = 10;
-// A checkpoint holds a small table and a few counts.
-constexpr std::size_t kMaxCheckpointBytes = std::size_t{1} << 20;
+// A checkpoint holds a small table and a few counts; a shard's, what it hands on as well.
+constexpr std::size_t kMaxCheckpointBytes = std::size_t{1} << 30;
 
 std::chrono::steady_clock::duration Interval() {
   double seconds = kDefaultIntervalSeconds;
@@ -51,28 +52,46 @@ std::vector<std::string> InputFiles(const std::string& task_argument, const tTas
 
 }  // namespace
 
+std::string SearchFingerprint(const std::string& task_argument, const tTask& task,
+                              const tResidueTable& residues, const std::string& version) {
+  return RunFingerprint(version, InputFiles(task_argument, task, residues));
+}
+
 tCheckpointFile::tCheckpointFile(const std::string& task_argument, const tTask& task,
                                  const tResidueTable& residues, const tTopologyTable& topologies,
-                                 std::size_t pass_count, const std::string& version)
+                                 std::size_t pass_count, const std::string& version,
+                                 std::optional<tShard> shard, tShardRecords* handed)
     : task_(task),
       topologies_(topologies),
-      path_(OutputFileName(task_argument, kCheckpointExtension)),
-      fingerprint_(RunFingerprint(version, InputFiles(task_argument, task, residues))),
+      path_(shard ? ShardFileName(task_argument, *shard, kCheckpointExtension)
+                  : OutputFileName(task_argument, kCheckpointExtension)),
+      fingerprint_(SearchFingerprint(task_argument, task, residues, version)),
       pass_count_(pass_count),
+      shard_(shard),
+      handed_(handed),
       interval_(Interval()),
       last_(std::chrono::steady_clock::now()) {}
 
-// Every entry names a topology of the catalogue, the composition's entries and its lines.
+// Of the same search (the same shard of it), and every entry names a topology of the catalogue,
+// the composition's entries and its lines.
 bool tCheckpointFile::Fits(const tCheckpoint& checkpoint) const {
-  if (checkpoint.PassCount != pass_count_) return false;
+  if (checkpoint.PassCount != pass_count_ || checkpoint.Shard != shard_) return false;
   for (const tResultRecord& entry : checkpoint.Entries) {
-    if (entry.Structure.Topology >= topologies_.size()) return false;
-    for (const tStructureNode& node : entry.Structure.Nodes) {
-      if (node.Residue < 1 || node.Residue > task_.ResidueCount) return false;
-    }
-    for (const std::uint8_t line : entry.LineOfNode) {
-      if (line > task_.SpinLines.size()) return false;
-    }
+    if (!Fits(entry)) return false;
+  }
+  for (const tResultRecord& record : checkpoint.Handed.Records) {
+    if (!Fits(record)) return false;
+  }
+  return true;
+}
+
+bool tCheckpointFile::Fits(const tResultRecord& entry) const {
+  if (entry.Structure.Topology >= topologies_.size()) return false;
+  for (const tStructureNode& node : entry.Structure.Nodes) {
+    if (node.Residue < 1 || node.Residue > task_.ResidueCount) return false;
+  }
+  for (const std::uint8_t line : entry.LineOfNode) {
+    if (line > task_.SpinLines.size()) return false;
   }
   return true;
 }
@@ -101,6 +120,7 @@ void tCheckpointFile::Resume(tBestStructures& best, tSearchOptions& options) {
     best.Keep(entry.Structure, {entry.Deviation, entry.Offset, entry.LineOfNode});
   }
   options.Resume = checkpoint->Point;
+  if (handed_) *handed_ = checkpoint->Handed;
   const double done = 100.0 * checkpoint->Point.Counts.Sequences /
                       static_cast<double>(options.SequenceEstimate);
   char percent[32];
@@ -116,7 +136,9 @@ void tCheckpointFile::Merged(const tSearchPoint& point, const tBestStructures& b
   const auto now = std::chrono::steady_clock::now();
   if (foreign_ || now - last_ < interval_) return;
   last_ = now;
-  const std::string text = CheckpointText({fingerprint_, pass_count_, point, TableEntries(best)});
+  tCheckpoint checkpoint{fingerprint_, pass_count_, point, TableEntries(best), shard_, {}};
+  if (handed_) checkpoint.Handed = *handed_;
+  const std::string text = CheckpointText(checkpoint);
   if (const auto error = ReplaceFile(path_, text); error && !warned_) {
     warned_ = true;
     ShowWarning("The checkpoint could not be kept: " + WriteErrorText(*error, path_));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "checkpoint/checkpoint.hpp"
@@ -15,13 +16,20 @@
 
 namespace glycomb {
 
+// The fingerprint of the search of the task file given as `task_argument`: of the program, the
+// task file, NAMES.PS, EFFECTS.PS and the shift files of the composition.
+std::string SearchFingerprint(const std::string& task_argument, const tTask& task,
+                              const tResidueTable& residues, const std::string& version);
+
 class tCheckpointFile {
  public:
   // The checkpoint of the task file given on the command line as `task_argument`, read by the
-  // tables given; `pass_count` passes in all. Reads nothing yet; works out the fingerprint.
+  // tables given; `pass_count` passes in all. Reads nothing yet; works out the fingerprint. Of a
+  // shard (TASK.KOFN.CKP), `handed` collects what it hands on and is kept with the table.
   tCheckpointFile(const std::string& task_argument, const tTask& task,
                   const tResidueTable& residues, const tTopologyTable& topologies,
-                  std::size_t pass_count, const std::string& version);
+                  std::size_t pass_count, const std::string& version,
+                  std::optional<tShard> shard = std::nullopt, tShardRecords* handed = nullptr);
 
   // When a checkpoint of this search exists, puts its table into `best` and its point into
   // `options` and says so. A checkpoint that does not match is left as it is, with a warning, and
@@ -34,15 +42,20 @@ class tCheckpointFile {
   void Remove();
 
   const std::string& Path() const { return path_; }
+  // Of the task file, the reference data and the program.
+  const std::string& Fingerprint() const { return fingerprint_; }
 
  private:
   bool Fits(const tCheckpoint& checkpoint) const;
+  bool Fits(const tResultRecord& entry) const;
 
   const tTask& task_;
   const tTopologyTable& topologies_;
   std::string path_;
   std::string fingerprint_;
   std::size_t pass_count_ = 0;
+  std::optional<tShard> shard_;
+  tShardRecords* handed_;
   std::chrono::steady_clock::duration interval_;
   std::chrono::steady_clock::time_point last_;  // of the start, or of the last checkpoint
   bool warned_ = false;   // that a checkpoint could not be written

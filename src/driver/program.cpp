@@ -67,7 +67,8 @@ void RunProgram(const std::vector<std::string>& arguments) {
 
   if (arguments.empty()) ShowUsageAndExit();
   const bool calc_mode = UpperCase(arguments[0]) == "/CALC";
-  if (arguments.size() != (calc_mode ? 2u : 1u)) ShowUsageAndExit();
+  const bool merge_mode = UpperCase(arguments[0]) == "/MERGE";
+  if (arguments.size() != (calc_mode || merge_mode ? 2u : 1u)) ShowUsageAndExit();
 
   {
     // The run's tables live in this scope: HaltRun unwinds out of it, which releases them before
@@ -78,6 +79,8 @@ void RunProgram(const std::vector<std::string>& arguments) {
       if (!ReadNamesDatabase(run->Residues)) HaltRun();
       if (calc_mode) {
         RunCalculationMode(*run, arguments[1]);
+      } else if (merge_mode) {
+        RunMergeMode(*run, arguments[1]);
       } else {
         RunSearchMode(*run, arguments[0]);
       }

@@ -1,13 +1,17 @@
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <iostream>
 #include <new>
 #include <vector>
 
 #include "checkpoint/checkpoint_file.hpp"
+#include "checkpoint/shard_part.hpp"
 #include "console/checked.hpp"
 #include "console/console.hpp"
 #include "console/formatting.hpp"
 #include "console/stop_token.hpp"
+#include "console/text_file.hpp"
 #include "driver/run.hpp"
 #include "input/task_file.hpp"
 #include "report/report.hpp"
@@ -20,8 +24,49 @@
 namespace glycomb {
 namespace {
 
-// Sizes the best-structure table before the enumeration, so that keeping a candidate never
-// allocates.
+constexpr char kPartExtension[] = ".PRT";
+
+// The shard GLYCOMB_SHARD asks for; nothing when it is unset or empty. Any other value ends the
+// run with a message.
+std::optional<tShard> ShardFromEnvironment() {
+  const char* text = std::getenv("GLYCOMB_SHARD");
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  if (auto shard = ParseShard(text)) return shard;
+  try {
+    FatalError("GLYCOMB_SHARD=" + std::string(text) + " names no shard: write K/N, with 1 <= K <= N <= " +
+               std::to_string(kMaxShards));
+  } catch (const EErrorStop&) {
+    HaltRun();
+  }
+}
+
+// The first `count` structures of the sorted table, each calculated on its own as /CALC
+// calculates it: for the carbon table of the result file (the best) and the report (all).
+std::vector<tStructureModel> CalculateKept(const tRun& run, std::size_t count) {
+  std::vector<tStructureModel> calculated(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    calculated[i].WorkingStructure = run.BestStructures.Entry(i).Structure;
+    CalculateWorkingStructure(calculated[i], {run.Task, run.Residues, run.Topologies, run.Shifts});
+  }
+  return calculated;
+}
+
+// Writes the part of a shard that has searched all its passes.
+void WritePart(const std::string& task_file, const tPart& part) {
+  const std::string path = ShardFileName(task_file, part.Shard, kPartExtension);
+  if (const auto error = ReplaceFile(path, PartText(part))) {
+    std::cout << "\nThe part of shard " << part.Shard.K << " of " << part.Shard.N
+              << " was not written: " << WriteErrorText(*error, path) << '\n'
+              << std::flush;
+    HaltRun();
+  }
+  std::cout << "\nThe part of shard " << part.Shard.K << " of " << part.Shard.N
+            << " was written into " << path << '\n'
+            << std::flush;
+}
+
+}  // namespace
+
 void SizeSearchTables(tRun& run) {
   const tTask& task = run.Task;
   std::vector<std::uint8_t> name_of_entry;
@@ -48,20 +93,8 @@ std::string ElapsedTimeLine(double elapsed) {
          std::to_string(hundredths) + std::string(33, ' ');
 }
 
-// The first `count` structures of the sorted table, each calculated on its own as /CALC
-// calculates it: for the carbon table of the result file (the best) and the report (all).
-std::vector<tStructureModel> CalculateKept(const tRun& run, std::size_t count) {
-  std::vector<tStructureModel> calculated(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    calculated[i].WorkingStructure = run.BestStructures.Entry(i).Structure;
-    CalculateWorkingStructure(calculated[i], {run.Task, run.Residues, run.Topologies, run.Shifts});
-  }
-  return calculated;
-}
-
-}  // namespace
-
 void RunSearchMode(tRun& run, const std::string& task_file) {
+  const std::optional<tShard> shard = ShardFromEnvironment();
   if (!ReadTaskFile(task_file, run.Residues, run.Task)) HaltRun();
   if (!BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) HaltRun();
   const std::uint16_t carbon_count = LoadReferenceData(run);
@@ -71,17 +104,37 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   const double start_time = Now();
   SizeSearchTables(run);
   const std::size_t pass_count = SearchPasses(run.Task, run.Topologies).size();
+  const tPassRange passes = shard ? ShardPasses(pass_count, *shard) : tPassRange{0, pass_count};
+  tShardRecords handed;
   tSearchOptions options;
   options.Threads = SearchThreads();
   options.StartTime = start_time;
   options.SequenceEstimate = SequenceEstimate(run.Task, pass_count);
-  tCheckpointFile checkpoint(task_file, run.Task, run.Residues, run.Topologies, pass_count,
-                             kProgramVersion);
+  if (shard) {
+    options.Passes = passes;
+    options.Handed = &handed;
+    options.SequenceEstimate =
+        SequenceEstimate(run.Task, std::max<std::size_t>(1, passes.End - passes.First));
+  }
+  tCheckpointFile checkpoint(task_file, run.Task, run.Residues, run.Topologies,
+                             passes.End - passes.First, kProgramVersion, shard,
+                             shard ? &handed : nullptr);
 
   std::cout << "Pressing Ctrl-Break cancels the calculation\n"
             << "The top estimation for the number of sequences is "
-            << FormatCount(options.SequenceEstimate) << '\n'
-            << std::flush;
+            << FormatCount(SequenceEstimate(run.Task, pass_count)) << '\n';
+  if (shard) {
+    std::cout << "Shard " << shard->K << " of " << shard->N << ": ";
+    if (passes.First == passes.End) {
+      std::cout << "no passes (the search has " << pass_count << ")\n";
+    } else if (passes.End - passes.First == 1) {
+      std::cout << "pass " << passes.End << " of " << pass_count << '\n';
+    } else {
+      std::cout << "passes " << passes.First + 1 << " to " << passes.End << " of " << pass_count
+                << '\n';
+    }
+  }
+  std::cout << std::flush;
   checkpoint.Resume(run.BestStructures, options);
   options.Merged = [&checkpoint](const tSearchPoint& point, const tBestStructures& best) {
     checkpoint.Merged(point, best);
@@ -92,9 +145,24 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
       RunSearch({run.Task, run.Residues, run.Topologies, run.Shifts, measured}, run.BestStructures,
                 options, stop);
 
+  if (shard) {
+    std::cout << ElapsedTimeLine(Now() - start_time) << '\n' << std::flush;
+    WritePart(task_file, {checkpoint.Fingerprint(), *shard, pass_count, passes, counts.Sequences,
+                          std::move(handed)});
+    checkpoint.Remove();
+    HaltRun();
+  }
+  FinishSearch(run, task_file, counts.StructuresChecked, start_time, carbon_count, stop,
+               [&checkpoint] { checkpoint.Remove(); });
+  HaltRun();
+}
+
+void FinishSearch(tRun& run, const std::string& task_file, std::int64_t checked,
+                  double start_time, std::uint16_t carbon_count, const tStopToken& stop,
+                  const std::function<void()>& on_written) {
   const double elapsed = Now() - start_time;
   std::cout << ElapsedTimeLine(elapsed) << '\n'
-            << FormatCount(counts.StructuresChecked) << " structures checked.\n"
+            << FormatCount(checked) << " structures checked.\n"
             << std::flush;
   run.BestStructures.SortByDeviation();
   const bool report = run.Task.Report != 0;
@@ -111,18 +179,17 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
               << std::flush;
   }
   if (written) {
-    checkpoint.Remove();
+    on_written();
     std::cout << "\nThe calculation result was written into " << *written << '\n' << std::flush;
   }
   // The report keeps the search even when the result file could not be written.
   if (report && !stop.StopRequested()) {
     tSearchReport search_report =
         BuildSearchReport({run.Task, run.Residues, run.Topologies}, run.BestStructures, calculated,
-                          carbon_count, counts.StructuresChecked, elapsed);
+                          carbon_count, checked, elapsed);
     search_report.Task.ResultFile = written ? *written : "";
     WriteSearchReport(task_file, std::move(search_report));
   }
-  HaltRun();
 }
 
 }  // namespace glycomb

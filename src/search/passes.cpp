@@ -19,6 +19,11 @@ std::vector<tPass> SearchPasses(const tTask& task, const tTopologyTable& topolog
   return passes;
 }
 
+tPassRange ShardPasses(std::size_t pass_count, const tShard& shard) {
+  if (shard.K < 1 || shard.K > shard.N) CheckFailed("range check error: shard");
+  return {pass_count * (shard.K - 1) / shard.N, pass_count * shard.K / shard.N};
+}
+
 std::int32_t SequenceEstimate(const tTask& task, std::size_t pass_count) {
   return CheckedMul<std::int32_t>(Factorial(CheckedSub<std::uint8_t>(task.ResidueCount, 1)),
                                   Narrow<std::uint16_t>(pass_count));

@@ -30,6 +30,7 @@ class tPassMerger {
         committed_(committed),
         progress_(progress),
         merged_(options.Merged),
+        handed_(options.Handed),
         next_(options.Resume.PassesDone),
         checked_(options.Resume.Counts.StructuresChecked),
         sequences_(options.Resume.Counts.Sequences) {
@@ -49,7 +50,7 @@ class tPassMerger {
         merging_ = false;
         break;
       }
-      checked_ = CheckedAdd<std::int64_t>(checked_, MergePassResult(done, best_, candidate_));
+      checked_ = CheckedAdd<std::int64_t>(checked_, MergePassResult(done, best_, candidate_, handed_));
       sequences_ = CheckedAdd<std::int32_t>(sequences_, done.Sequences);
       done = tPassResult{};
       progress_.PassMerged(next_);
@@ -91,6 +92,7 @@ class tPassMerger {
   std::atomic<std::uint32_t>& committed_;
   tSearchProgress& progress_;
   const std::function<void(const tSearchPoint&, const tBestStructures&)>& merged_;
+  tShardRecords* handed_;
   tStructure candidate_;
   std::size_t next_ = 0;
   bool merging_ = true;
@@ -128,7 +130,15 @@ unsigned SearchThreads() {
 
 tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
                         const tSearchOptions& options, const tStopToken& stop) {
-  const std::vector<tPass> passes = SearchPasses(tables.Task, tables.Topologies);
+  std::vector<tPass> passes = SearchPasses(tables.Task, tables.Topologies);
+  if (options.Passes) {
+    const tPassRange range = *options.Passes;
+    if (range.First > range.End || range.End > passes.size()) {
+      CheckFailed("range check error: passes of a shard");
+    }
+    passes.erase(passes.begin() + static_cast<std::ptrdiff_t>(range.End), passes.end());
+    passes.erase(passes.begin(), passes.begin() + static_cast<std::ptrdiff_t>(range.First));
+  }
   const std::size_t thread_count =
       std::max<std::size_t>(1, std::min<std::size_t>(options.Threads, passes.size()));
   const tSequenceEnumerator enumerator(tables.Task, tables.Residues, tables.Topologies);
@@ -184,6 +194,18 @@ tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
   counts.Sequences = progress.Count();
   for (const auto& worker : workers) counts.Scored += worker->Scored();
   return counts;
+}
+
+std::int64_t MergeShardRecords(const tShardRecords& records, tBestStructures& best) {
+  tPassResult result;
+  result.Unrecorded = records.Unrecorded;
+  tStructure candidate;
+  for (const tResultRecord& record : records.Records) {
+    candidate.Nodes.resize(record.Structure.Nodes.size());
+    result.Record(record.Structure, {record.Deviation, record.Offset, record.LineOfNode});
+  }
+  if (candidate.Nodes.empty()) return result.Unrecorded;
+  return MergePassResult(result, best, candidate);
 }
 
 }  // namespace glycomb

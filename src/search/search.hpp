@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "console/stop_token.hpp"
 #include "databases/names_database.hpp"
@@ -14,6 +16,7 @@
 #include "input/task.hpp"
 #include "scoring/spectrum_score.hpp"
 #include "search/best_structures.hpp"
+#include "search/passes.hpp"
 #include "topology/topology_catalogue.hpp"
 
 namespace glycomb {
@@ -41,6 +44,15 @@ struct tSearchPoint {
   tSearchCounts Counts;
 };
 
+// What a shard (a range of the passes) hands on to the merge of every shard, in the order of
+// generation: each candidate that its own table, started empty at its first pass, did not reject
+// by its sum (kept, a duplicate of a kept entry, or equal to the worst), and the number of the
+// others. docs/search.md, "Shards", says why merging these in pass order is exact.
+struct tShardRecords {
+  std::vector<tResultRecord> Records;
+  std::int64_t Unrecorded = 0;
+};
+
 struct tSearchOptions {
   unsigned Threads = 1;
   bool Bounds = true;    // skip subtrees whose deviations all lie above the threshold
@@ -49,6 +61,11 @@ struct tSearchOptions {
   // Resumes a search: its table (the `best` of RunSearch) and counts after `Resume.PassesDone`
   // passes; the search goes on with the pass after them.
   tSearchPoint Resume;
+  // Searches only these passes (all of them when unset), as if they were the whole search:
+  // `Resume.PassesDone` and the passes of `Merged` count from the first of them.
+  std::optional<tPassRange> Passes;
+  // When set, collects what this range of passes hands on to a merge (`Resume` restores it too).
+  tShardRecords* Handed = nullptr;
   // Called after every pass merged, with the table after it (both valid during the call only).
   std::function<void(const tSearchPoint& point, const tBestStructures& best)> Merged;
   // For tests of the failure paths: called by a worker before it searches pass `pass`.
@@ -66,5 +83,10 @@ unsigned SearchThreads();
 // again here.
 tSearchCounts RunSearch(const tSearchTables& tables, tBestStructures& best,
                         const tSearchOptions& options, const tStopToken& stop);
+
+// Offers the records of a shard to `best` as the merge of passes offers a pass result, and returns
+// the structures checked they add. Shards merged in pass order into an empty table give the table
+// and count of the whole search.
+std::int64_t MergeShardRecords(const tShardRecords& records, tBestStructures& best);
 
 }  // namespace glycomb

@@ -20,7 +20,7 @@ SCRIPT = Path(__file__).resolve().parents[2] / "tools" / "install-deps.sh"
 
 BUILD = ["cmake", "g++", "make", "nlohmann-json3-dev"]
 TEST = ["libgtest-dev", "libxml2-dev", "libpng-dev", "python3", "chromium"]
-CI = ["clang", "libclang-rt-dev", "dpkg-dev", "file"]
+CI = ["clang", "libclang-rt-dev", "dpkg-dev", "file", "munge", "slurmctld", "slurmd", "slurm-client"]
 
 STANDINS = {
     "dpkg-query": 'for a; do last=$a; done\n'

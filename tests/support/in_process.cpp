@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "checkpoint/shard_part.hpp"
 #include "console/console.hpp"
 #include "console/formatting.hpp"
 #include "databases/names_database.hpp"
@@ -14,6 +15,7 @@
 #include "input/task_file.hpp"
 #include "results/result_file.hpp"
 #include "scoring/spectrum_score.hpp"
+#include "search/passes.hpp"
 #include "search/search.hpp"
 #include "support/literal_search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
@@ -136,6 +138,72 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
     StructureToText(record.Structure, run.Topologies, run.Task, run.Residues, shape, written);
     outcome.KeptText.push_back(written);
   }
+  return outcome;
+}
+
+tSearchOutcome ShardedSearchInProcess(const std::string& directory, const std::string& task,
+                                      unsigned shards, unsigned threads) {
+  ScopedWorkingDirectory here(directory);
+  tSearchOutcome outcome;
+  tRun run;
+  CollectedOutput quiet;
+  try {
+    if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
+        !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) {
+      return outcome;
+    }
+    const std::uint16_t carbons = LoadReferenceData(run);
+    std::vector<std::uint8_t> name_of_entry;
+    for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
+    const auto empty_table = [&] {
+      tBestStructures best;
+      best.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry,
+                  OnePerPolymer(run.Task) ? &run.Topologies : nullptr);
+      return best;
+    };
+    const tMeasuredSpectrum measured(run.Task);
+    const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
+    const std::size_t pass_count = SearchPasses(run.Task, run.Topologies).size();
+    const std::atomic<bool> go{true};
+    const tStopToken never(go);
+    std::vector<std::string> parts;
+    for (unsigned k = 1; k <= shards; ++k) {
+      tPart part{"fingerprint", {k, shards}, pass_count, ShardPasses(pass_count, {k, shards}), 0,
+                 {}};
+      tBestStructures shard_best = empty_table();
+      tSearchOptions options;
+      options.Threads = threads;
+      options.StartTime = Now();
+      options.SequenceEstimate = 1 << 30;
+      options.Passes = part.Passes;
+      options.Handed = &part.Handed;
+      part.Sequences = RunSearch(tables, shard_best, options, never).Sequences;
+      parts.push_back(PartText(part));
+    }
+    run.BestStructures = empty_table();
+    for (const std::string& text : parts) {
+      const auto part = ParsePart(text, run.Task.ResidueCount);
+      if (!part) return outcome;
+      outcome.Checked += MergeShardRecords(part->Handed, run.BestStructures);
+    }
+    run.BestStructures.SortByDeviation();
+    std::remove((run.Task.ResultFileName).c_str());
+    if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
+                         run.Residues, carbons, never)) {
+      return outcome;
+    }
+  } catch (const EErrorStop&) {
+    outcome.Output = quiet.Text();
+    return outcome;
+  } catch (const ERunHalted&) {
+    outcome.Output = quiet.Text();
+    return outcome;
+  }
+  outcome.Completed = true;
+  std::ifstream in(run.Task.ResultFileName, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  outcome.Result = text.str();
   return outcome;
 }
 

@@ -49,4 +49,10 @@ bool LoadInProcess(const std::string& directory, const std::string& task, tRun& 
 tSearchOutcome SearchInProcess(const std::string& directory, const std::string& task,
                                const tSearchMode& mode = {});
 
+// The search of `task` divided into `shards` shards, each searched on its own (on `threads`
+// threads) into a part that is written out and read back, then the parts merged in shard order as
+// /MERGE merges them. Completed when every shard and the merge completed.
+tSearchOutcome ShardedSearchInProcess(const std::string& directory, const std::string& task,
+                                      unsigned shards, unsigned threads);
+
 }  // namespace glycomb::testing

@@ -8,6 +8,7 @@
 
 #include "scoring/spectrum_score.hpp"
 #include "search/best_structures.hpp"
+#include "search/search.hpp"
 #include "topology/structure.hpp"
 
 namespace glycomb {
@@ -35,7 +36,8 @@ struct tPassResult {
 // offers every candidate, and returns how many structures that checks: those not dropped as
 // duplicates of kept entries, and all the unrecorded ones. `candidate` is scratch space with one
 // node per residue.
+// With `handed`, also appends to it what a shard hands on (see tShardRecords).
 std::int64_t MergePassResult(const tPassResult& result, tBestStructures& best,
-                             tStructure& candidate);
+                             tStructure& candidate, tShardRecords* handed = nullptr);
 
 }  // namespace glycomb

@@ -1,0 +1,41 @@
+// The pieces the checkpoint and the part of a shard share: a text sealed by a last line with the
+// hash of every line before it, and the line of one kept or handed-on structure.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "search/best_structures.hpp"
+
+namespace glycomb {
+
+// FNV-1a, 64 bits.
+class tHash {
+ public:
+  void Add(const std::string& bytes) {
+    for (const unsigned char c : bytes) {
+      value_ ^= c;
+      value_ *= 0x100000001b3ULL;
+    }
+  }
+  std::string Hex() const;
+
+ private:
+  std::uint64_t value_ = 0xcbf29ce484222325ULL;
+};
+
+// `body` followed by "check <hash of body>".
+std::string Sealed(const std::string& body);
+// The body of a sealed text, or nothing when its last line is missing or does not match.
+std::optional<std::string> Unsealed(const std::string& text);
+
+// "entry <topology> <sum> <offset> <line of each of 9 nodes> <residue anomeric absolute
+// position1 position2 of each node>".
+void WriteRecordLine(std::ostream& out, const tResultRecord& record);
+// Reads such a line of a structure of `node_count` nodes; false when it is not one, or a number
+// does not fit its field.
+bool ReadRecordLine(std::istream& in, std::size_t node_count, tResultRecord& record);
+
+}  // namespace glycomb
