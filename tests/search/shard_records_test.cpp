@@ -47,7 +47,9 @@ TEST(ShardRecordsTest, ShardsMergedInOrderGiveTheTableAndCountOfTheWholeStream) 
 
     // Cut the stream into shards at random points.
     std::vector<std::size_t> cuts = {0, stream.size()};
-    for (unsigned c = pick(4); c > 0; --c) cuts.push_back(pick(stream.size() + 1));
+    for (unsigned c = pick(4); c > 0; --c) {
+      cuts.push_back(pick(static_cast<unsigned>(stream.size()) + 1));
+    }
     std::sort(cuts.begin(), cuts.end());
     tBestStructures merged = table();
     std::int64_t merged_checked = 0;
