@@ -45,8 +45,7 @@ std::string CheckedLine(const std::string& output) {
 class ResumeTest : public ::testing::Test {
  protected:
   ResumeTest() {
-    std::filesystem::copy(testing::SourcePath() + "/data", dir_.Path(),
-                          std::filesystem::copy_options::recursive);
+    testing::CopyShippedData(dir_);
     std::filesystem::copy_file(testing::SourcePath() + "/bench/SEARCH6.TSK", dir_ / "TASK.TSK");
   }
 

@@ -107,7 +107,7 @@ TEST(TerminalTest, TerminalIsRestoredOnEveryWayOut) {
       ASSERT_EQ(write(output[1], filler.data(), filler.size()),
                 static_cast<ssize_t>(filler.size()));
     }
-    ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal, {},
+    ProgramSession session(dir.Path(), {"task"}, ProgramSession::Mode::kTerminal,
                            signal_number == SIGPIPE ? output[1] : -1);
     close(output[1]);
     for (int i = 0; i < 3000 && session.TerminalInLineMode(); ++i) usleep(10'000);

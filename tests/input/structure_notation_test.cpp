@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,6 @@ constexpr char kNames[] =
     "Glc /2oa3oa4oa5da6oa\nGal /2oa3oa4oe5da6oa\nRha /2oe3oa4oa5da6da\nGlcN /2na3oa4oa5da6oa\n"
     "Galf /2oa3oa4da5oa6oa fur\nGro /2oc3oc ald\nGrop /2oc3oc ald\nAce /2da non Nlink\n"
     "Ax2 /2oa3oa4oa5da6oa\n";
-enum : std::uint8_t { P, Glc, Gal, Rha, GlcN, Galf };
 constexpr char kContext[] = ", file S.STR, line 2";
 
 class StructureNotationTest : public ::testing::Test {
@@ -143,43 +141,6 @@ TEST_F(StructureNotationTest, WritingAnInconsistentStructureIsAnInternalError) {
   EXPECT_EQ(Captured([&] { EXPECT_THROW(Text(), EErrorStop); }),
             Fatal("Internal error IS_SP1: topology index exceeds bounds of topology array for the "
                   "current number of residues"));
-}
-
-// Every linear placement of small compositions, with varied positions and configurations,
-// reads back from its written form as the same structure.
-TEST_F(StructureNotationTest, LinearWrittenFormsReadBack) {
-  const std::uint8_t pool[] = {Glc, P, Rha, Galf, Gal};
-  int checked = 0;
-  for (std::uint8_t n = 1; n <= 5; ++n) {
-    std::vector<std::uint8_t> order(pool, pool + n);
-    std::sort(order.begin(), order.end());
-    do {
-      tTask original{};
-      original.ResidueCount = n;
-      original.Residues.resize(n + 1);
-      tStructure structure;
-      for (int j = 0; j < n; ++j) {
-        const int k = j + checked;
-        const bool sugar = order[j] != P;
-        original.Residues[j + 1].NameIndex = order[j];
-        structure.Nodes.push_back({static_cast<std::uint8_t>(j + 1),
-                                   static_cast<std::uint8_t>(sugar ? k % 2 : 0),
-                                   static_cast<std::uint8_t>(sugar ? k / 2 % 2 : 0),
-                                   static_cast<std::uint8_t>(sugar ? 2 + k % 2 : 2), 0});
-      }
-      ASSERT_TRUE(BuildTopologyCatalogue(n, topologies_));
-      task_ = original;
-      working_ = structure;
-      const std::string written = Text();
-      ASSERT_TRUE(Parse(written)) << written << output_;
-      EXPECT_TRUE(working_.Topology == 0 && working_.Nodes == structure.Nodes) << written;
-      for (int j = 1; j <= n; ++j) {
-        EXPECT_EQ(task_.Residues.at(j).NameIndex, original.Residues[j].NameIndex) << written;
-      }
-      ++checked;
-    } while (std::next_permutation(order.begin(), order.end()));
-  }
-  EXPECT_EQ(checked, 1 + 2 + 6 + 24 + 120);
 }
 
 TEST_F(StructureNotationTest, StructureFile) {

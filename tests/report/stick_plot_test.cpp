@@ -78,11 +78,6 @@ std::vector<std::pair<std::int32_t, std::int32_t>> Joins(xmlNode* root, const tA
   return joins;
 }
 
-TEST(StickPlotTest, RankMatchingPairsTheSortedSpectra) {
-  const std::vector<signal_array> expected = {{1010, 655, 730}, {975, 690}, {}};
-  EXPECT_EQ(RankMatching(Unit(), kMeasured), expected);
-}
-
 // One measured and one calculated stick per carbon, each at the x of its shift on an axis that
 // decreases to the right; joins follow the rank pairing, or the pairing that a score assigned.
 TEST(StickPlotTest, SticksAtTheirShiftsJoinedAsPaired) {

@@ -100,7 +100,6 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
       const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
       tSearchOptions options;
       options.Threads = mode.Threads;
-      options.Bounds = mode.Bounds;
       options.StartTime = Now();
       options.SequenceEstimate = 1 << 30;
       const std::atomic<bool> go{true};

@@ -39,7 +39,6 @@ struct tSearchOutcome {
 struct tSearchMode {
   bool Literal = true;
   unsigned Threads = 1;
-  bool Bounds = true;
 };
 // Loads the task file `task` (written into `directory` beforehand) and the reference data in
 // `directory` into `run` as the search mode does; false, with the output discarded, when a reader

@@ -19,8 +19,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void ExecInChild(const std::string& directory,
-                              const std::vector<std::string>& arguments,
-                              const std::vector<std::string>& wrapper) {
+                              const std::vector<std::string>& arguments) {
   if (chdir(directory.c_str()) != 0) _exit(126);
   // The test runner may have blocked signals; the program must start with defaults.
   sigset_t none;
@@ -29,7 +28,6 @@ using Clock = std::chrono::steady_clock;
   signal(SIGPIPE, SIG_DFL);
   std::string program = GLYCOMB_BINARY;
   std::vector<char*> argv;
-  for (const std::string& word : wrapper) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(program.data());
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -80,8 +78,8 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
 }
 
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                      const std::string& input, const std::vector<std::string>& wrapper) {
-  ProgramSession session(directory, arguments, ProgramSession::Mode::kPipe, wrapper);
+                      const std::string& input) {
+  ProgramSession session(directory, arguments, ProgramSession::Mode::kPipe);
   session.Send(input);
   session.CloseInput();
   const int exit_code = session.Wait();
@@ -90,7 +88,7 @@ tRunResult RunProgram(const std::string& directory, const std::vector<std::strin
 
 ProgramSession::ProgramSession(const std::string& directory,
                                const std::vector<std::string>& arguments, Mode mode,
-                               const std::vector<std::string>& wrapper, int output_fd) {
+                               int output_fd) {
   signal(SIGPIPE, SIG_IGN);
   if (mode == Mode::kTerminal) {
     int master = -1, slave = -1;
@@ -106,7 +104,7 @@ ProgramSession::ProgramSession(const std::string& directory,
       for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(slave, fd);
       if (output_fd >= 0) dup2(output_fd, STDOUT_FILENO);
       if (slave > STDERR_FILENO) close(slave);
-      ExecInChild(directory, arguments, wrapper);
+      ExecInChild(directory, arguments);
     }
     close(slave);
     input_fd_ = output_fd_ = master;
@@ -121,7 +119,7 @@ ProgramSession::ProgramSession(const std::string& directory,
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(out_pipe[1], STDERR_FILENO);
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1]}) close(fd);
-    ExecInChild(directory, arguments, wrapper);
+    ExecInChild(directory, arguments);
   }
   close(in_pipe[0]);
   close(out_pipe[1]);

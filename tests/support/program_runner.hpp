@@ -48,17 +48,16 @@ struct tRunResult {
 };
 
 // Runs the program in `directory` with `arguments`, standard input fed from `input` (then closed).
-// A non-empty `wrapper` is a command that runs the program: wrapper..., program, arguments...
 tRunResult RunProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                      const std::string& input = "", const std::vector<std::string>& wrapper = {});
+                      const std::string& input = "");
 
 // A running program whose standard input is a pipe kept open, or a pseudo-terminal.
 class ProgramSession {
  public:
   enum class Mode { kPipe, kTerminal };
   // On a terminal, `output_fd` (when not -1) takes the program's standard output instead.
-  ProgramSession(const std::string& directory, const std::vector<std::string>& arguments,
-                 Mode mode, const std::vector<std::string>& wrapper = {}, int output_fd = -1);
+  ProgramSession(const std::string& directory, const std::vector<std::string>& arguments, Mode mode,
+                 int output_fd = -1);
   ~ProgramSession();
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
