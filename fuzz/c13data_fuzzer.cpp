@@ -2,6 +2,7 @@
 #include "databases/shift_database.hpp"
 #include "databases/shift_table.hpp"
 #include "fuzz_frame.hpp"
+#include "input/task.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace glycomb;

@@ -8,6 +8,7 @@
 #include "databases/effects_database.hpp"
 #include "databases/shift_table.hpp"
 #include "fuzz_frame.hpp"
+#include "input/task.hpp"
 
 namespace {
 
