@@ -43,12 +43,9 @@ std::string CheckpointText(const tCheckpoint& checkpoint) {
 
 std::optional<tCheckpoint> ParseCheckpoint(const std::string& text, std::size_t node_count,
                                            std::uint8_t limit) {
-  const std::optional<std::string> body = Unsealed(text);
-  if (!body) return std::nullopt;
-  std::istringstream in(*body);
-  std::string word, header;
-  std::getline(in, header);
-  if (header != kHeader) return std::nullopt;
+  std::istringstream in;
+  if (!OpenSealed(text, kHeader, in)) return std::nullopt;
+  std::string word;
   tCheckpoint checkpoint;
   std::size_t entries = 0;
   if (!(in >> word) || word != "fingerprint" || !(in >> checkpoint.Fingerprint)) return std::nullopt;
@@ -65,11 +62,7 @@ std::optional<tCheckpoint> ParseCheckpoint(const std::string& text, std::size_t 
       checkpoint.Point.PassesDone > checkpoint.PassCount) {
     return std::nullopt;
   }
-  for (std::size_t e = 0; e < entries; ++e) {
-    tResultRecord entry;
-    if (!ReadRecordLine(in, node_count, entry)) return std::nullopt;
-    checkpoint.Entries.push_back(std::move(entry));
-  }
+  if (!ReadRecordLines(in, entries, node_count, checkpoint.Entries)) return std::nullopt;
   if (!(in >> word)) return checkpoint;
   tShard shard;
   std::size_t records = 0;
@@ -79,11 +72,7 @@ std::optional<tCheckpoint> ParseCheckpoint(const std::string& text, std::size_t 
     return std::nullopt;
   }
   checkpoint.Shard = shard;
-  for (std::size_t r = 0; r < records; ++r) {
-    tResultRecord record;
-    if (!ReadRecordLine(in, node_count, record)) return std::nullopt;
-    checkpoint.Handed.Records.push_back(std::move(record));
-  }
+  if (!ReadRecordLines(in, records, node_count, checkpoint.Handed.Records)) return std::nullopt;
   if (in >> word) return std::nullopt;  // anything after the records
   return checkpoint;
 }

@@ -68,4 +68,22 @@ bool ReadRecordLine(std::istream& in, std::size_t node_count, tResultRecord& rec
   return true;
 }
 
+bool OpenSealed(const std::string& text, const char* header, std::istringstream& in) {
+  const std::optional<std::string> body = Unsealed(text);
+  if (!body) return false;
+  in.str(*body);
+  std::string first;
+  return std::getline(in, first) && first == header;
+}
+
+bool ReadRecordLines(std::istream& in, std::size_t count, std::size_t node_count,
+                     std::vector<tResultRecord>& records) {
+  for (std::size_t r = 0; r < count; ++r) {
+    tResultRecord record;
+    if (!ReadRecordLine(in, node_count, record)) return false;
+    records.push_back(std::move(record));
+  }
+  return true;
+}
+
 }  // namespace glycomb

@@ -59,12 +59,9 @@ std::string PartText(const tPart& part) {
 }
 
 std::optional<tPart> ParsePart(const std::string& text, std::size_t node_count) {
-  const std::optional<std::string> body = Unsealed(text);
-  if (!body) return std::nullopt;
-  std::istringstream in(*body);
-  std::string word, header;
-  std::getline(in, header);
-  if (header != kHeader) return std::nullopt;
+  std::istringstream in;
+  if (!OpenSealed(text, kHeader, in)) return std::nullopt;
+  std::string word;
   tPart part;
   std::size_t records = 0;
   const auto expect = [&](const char* name) { return in >> word && word == name; };
@@ -80,11 +77,7 @@ std::optional<tPart> ParsePart(const std::string& text, std::size_t node_count) 
       part.Sequences < 0 || part.Handed.Unrecorded < 0) {
     return std::nullopt;
   }
-  for (std::size_t r = 0; r < records; ++r) {
-    tResultRecord record;
-    if (!ReadRecordLine(in, node_count, record)) return std::nullopt;
-    part.Handed.Records.push_back(std::move(record));
-  }
+  if (!ReadRecordLines(in, records, node_count, part.Handed.Records)) return std::nullopt;
   if (in >> word) return std::nullopt;
   return part;
 }

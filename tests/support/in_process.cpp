@@ -38,6 +38,40 @@ class CollectedOutput {
   std::streambuf* saved_;
 };
 
+// Reads the names database, the task and the topology catalogue as the program does before a
+// search; false when a reading step failed (its message is on standard output).
+bool ReadTask(const std::string& task, tRun& run) {
+  return ReadNamesDatabase(run.Residues) && ReadTaskFile(task, run.Residues, run.Task) &&
+         BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies);
+}
+
+// An empty best-structure table of the task, as the driver creates it.
+tBestStructures EmptyTable(const tRun& run) {
+  std::vector<std::uint8_t> name_of_entry;
+  for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
+  tBestStructures best;
+  best.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry,
+              OnePerPolymer(run.Task) ? &run.Topologies : nullptr);
+  return best;
+}
+
+// Sorts the run's table and writes its result file afresh, as the driver does; false when it
+// was not written.
+bool WriteResult(tRun& run, std::uint16_t carbons, const tStopToken& stop) {
+  run.BestStructures.SortByDeviation();
+  std::remove(run.Task.ResultFileName.c_str());
+  return WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
+                         run.Residues, carbons, stop)
+      .has_value();
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 }  // namespace
 
 tCalcOutcome CalcInProcess(const std::string& directory, const std::string& record) {
@@ -68,10 +102,7 @@ bool LoadInProcess(const std::string& directory, const std::string& task, tRun& 
   ScopedWorkingDirectory here(directory);
   CollectedOutput quiet;
   try {
-    if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
-        !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) {
-      return false;
-    }
+    if (!ReadTask(task, run)) return false;
     LoadReferenceData(run);
     return true;
   } catch (const ERunHalted&) {
@@ -87,15 +118,9 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
   {
     CollectedOutput quiet;
     try {
-      if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
-          !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) {
-        return outcome;
-      }
+      if (!ReadTask(task, run)) return outcome;
       const std::uint16_t carbons = LoadReferenceData(run);
-      std::vector<std::uint8_t> name_of_entry;
-      for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
-      run.BestStructures.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry,
-                                OnePerPolymer(run.Task) ? &run.Topologies : nullptr);
+      run.BestStructures = EmptyTable(run);
       const tMeasuredSpectrum measured(run.Task);
       const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
       tSearchOptions options;
@@ -109,12 +134,7 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
                                        : RunSearch(tables, run.BestStructures, options, never);
       outcome.Checked = counts.StructuresChecked;
       outcome.Scored = counts.Scored;
-      run.BestStructures.SortByDeviation();
-      std::remove((run.Task.ResultFileName).c_str());
-      if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies,
-                           run.Task, run.Residues, carbons, never)) {
-        return outcome;
-      }
+      if (!WriteResult(run, carbons, never)) return outcome;
     } catch (const EErrorStop&) {
       outcome.Output = quiet.Text();
       return outcome;
@@ -126,10 +146,7 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
   }
   outcome.Completed = true;
   outcome.Spectrum = run.Task.Spectrum;
-  std::ifstream in(run.Task.ResultFileName, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  outcome.Result = text.str();
+  outcome.Result = FileText(run.Task.ResultFileName);
   for (std::size_t i = 0; i < run.BestStructures.BestCount(); ++i) {
     const tResultRecord& record = run.BestStructures.Entry(i);
     outcome.Kept.push_back(record);
@@ -147,19 +164,8 @@ tSearchOutcome ShardedSearchInProcess(const std::string& directory, const std::s
   tRun run;
   CollectedOutput quiet;
   try {
-    if (!ReadNamesDatabase(run.Residues) || !ReadTaskFile(task, run.Residues, run.Task) ||
-        !BuildTopologyCatalogue(run.Task.ResidueCount, run.Topologies)) {
-      return outcome;
-    }
+    if (!ReadTask(task, run)) return outcome;
     const std::uint16_t carbons = LoadReferenceData(run);
-    std::vector<std::uint8_t> name_of_entry;
-    for (const tTaskResidue& entry : run.Task.Residues) name_of_entry.push_back(entry.NameIndex);
-    const auto empty_table = [&] {
-      tBestStructures best;
-      best.Create(run.Task.Limit, run.Task.ResidueCount, name_of_entry,
-                  OnePerPolymer(run.Task) ? &run.Topologies : nullptr);
-      return best;
-    };
     const tMeasuredSpectrum measured(run.Task);
     const tSearchTables tables{run.Task, run.Residues, run.Topologies, run.Shifts, measured};
     const std::size_t pass_count = SearchPasses(run.Task, run.Topologies).size();
@@ -169,7 +175,7 @@ tSearchOutcome ShardedSearchInProcess(const std::string& directory, const std::s
     for (unsigned k = 1; k <= shards; ++k) {
       tPart part{"fingerprint", {k, shards}, pass_count, ShardPasses(pass_count, {k, shards}), 0,
                  {}};
-      tBestStructures shard_best = empty_table();
+      tBestStructures shard_best = EmptyTable(run);
       tSearchOptions options;
       options.Threads = threads;
       options.StartTime = Now();
@@ -179,18 +185,13 @@ tSearchOutcome ShardedSearchInProcess(const std::string& directory, const std::s
       part.Sequences = RunSearch(tables, shard_best, options, never).Sequences;
       parts.push_back(PartText(part));
     }
-    run.BestStructures = empty_table();
+    run.BestStructures = EmptyTable(run);
     for (const std::string& text : parts) {
       const auto part = ParsePart(text, run.Task.ResidueCount);
       if (!part) return outcome;
       outcome.Checked += MergeShardRecords(part->Handed, run.BestStructures);
     }
-    run.BestStructures.SortByDeviation();
-    std::remove((run.Task.ResultFileName).c_str());
-    if (!WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
-                         run.Residues, carbons, never)) {
-      return outcome;
-    }
+    if (!WriteResult(run, carbons, never)) return outcome;
   } catch (const EErrorStop&) {
     outcome.Output = quiet.Text();
     return outcome;
@@ -199,10 +200,7 @@ tSearchOutcome ShardedSearchInProcess(const std::string& directory, const std::s
     return outcome;
   }
   outcome.Completed = true;
-  std::ifstream in(run.Task.ResultFileName, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  outcome.Result = text.str();
+  outcome.Result = FileText(run.Task.ResultFileName);
   return outcome;
 }
 
