@@ -215,11 +215,8 @@ void AttachResidues(const tStructure& structure, const tTopology& topology,
   for (std::size_t r = 0; r < count; ++r) At(residue_of_node, residues[r].Node) = static_cast<std::uint8_t>(r);
   for (std::size_t r = 0; r < count; ++r) {
     const std::uint8_t node = residues[r].Node;
-    const std::uint8_t parent = At(topology.Nodes, node).Parent;
-    const tTopologyNode& links = At(topology.Nodes, parent);
-    const tStructureNode& carrier = At(structure.Nodes, parent);
-    residues[r].Parent = residue_of_node[parent];
-    residues[r].Position = links.FirstChild == node ? carrier.Subst1 : carrier.Subst2;
+    residues[r].Parent = residue_of_node[At(topology.Nodes, node).Parent];
+    residues[r].Position = AttachmentPosition(structure, topology, node);
   }
 }
 

@@ -55,12 +55,10 @@ class tPolymerWriter {
   // A residue: its name, configurations and the position of the residue carrying it.
   void Residue(std::uint8_t node) {
     const tStructureNode& entry = structure_.Nodes[node];
-    const std::uint8_t parent = topology_.Nodes[node].Parent;
-    const tStructureNode& carrier = structure_.Nodes[parent];
     Put(names_[entry.Residue]);
     Put(entry.Anomeric);
     Put(entry.Absolute);
-    Put(topology_.Nodes[parent].FirstChild == node ? carrier.Subst1 : carrier.Subst2);
+    Put(AttachmentPosition(structure_, topology_, node));
   }
 
   void SideChain(std::uint8_t node) {
@@ -76,9 +74,7 @@ class tPolymerWriter {
   std::array<std::uint8_t, 2> Children(const tTopologyNode& links) const {
     std::array<std::uint8_t, 2> children{links.FirstChild, links.SecondChild};
     const auto position = [&](std::uint8_t child) -> unsigned {
-      if (child == kNoChild) return 256;
-      const tStructureNode& carrier = structure_.Nodes[topology_.Nodes[child].Parent];
-      return links.FirstChild == child ? carrier.Subst1 : carrier.Subst2;
+      return child == kNoChild ? 256 : AttachmentPosition(structure_, topology_, child);
     };
     if (position(children[1]) < position(children[0])) std::swap(children[0], children[1]);
     return children;

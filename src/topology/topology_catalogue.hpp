@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "topology/structure.hpp"
+
 namespace glycomb {
 
 // The most residues of a repeating unit, in a task, a structure and the catalogue.
@@ -46,6 +48,15 @@ struct tTopology {
 };
 
 using tTopologyTable = std::vector<tTopology>;
+
+// The position of its carrier at which `node` of `structure`, a structure of `topology`, is
+// attached.
+inline std::uint8_t AttachmentPosition(const tStructure& structure, const tTopology& topology,
+                                       std::size_t node) {
+  const tTopologyNode& carrier = topology.Nodes[topology.Nodes[node].Parent];
+  const tStructureNode& entry = structure.Nodes[topology.Nodes[node].Parent];
+  return carrier.FirstChild == node ? entry.Subst1 : entry.Subst2;
+}
 
 // Replaces `table` by the topologies of `n` residues in catalogue order. On failure the message
 // has been printed, `table` is empty and the result is false. n outside 1..9 fails the range check.
