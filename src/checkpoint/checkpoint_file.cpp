@@ -75,23 +75,21 @@ tCheckpointFile::tCheckpointFile(const std::string& task_argument, const tTask& 
 // Of the same search (the same shard of it), and every entry names a topology of the catalogue,
 // the composition's entries and its lines.
 bool tCheckpointFile::Fits(const tCheckpoint& checkpoint) const {
-  if (checkpoint.PassCount != pass_count_ || checkpoint.Shard != shard_) return false;
-  for (const tResultRecord& entry : checkpoint.Entries) {
-    if (!Fits(entry)) return false;
-  }
-  for (const tResultRecord& record : checkpoint.Handed.Records) {
-    if (!Fits(record)) return false;
-  }
-  return true;
+  return checkpoint.PassCount == pass_count_ && checkpoint.Shard == shard_ &&
+         RecordsFitTask(checkpoint.Entries, task_, topologies_) &&
+         RecordsFitTask(checkpoint.Handed.Records, task_, topologies_);
 }
 
-bool tCheckpointFile::Fits(const tResultRecord& entry) const {
-  if (entry.Structure.Topology >= topologies_.size()) return false;
-  for (const tStructureNode& node : entry.Structure.Nodes) {
-    if (node.Residue < 1 || node.Residue > task_.ResidueCount) return false;
-  }
-  for (const std::uint8_t line : entry.LineOfNode) {
-    if (line > task_.SpinLines.size()) return false;
+bool RecordsFitTask(const std::vector<tResultRecord>& records, const tTask& task,
+                    const tTopologyTable& topologies) {
+  for (const tResultRecord& record : records) {
+    if (record.Structure.Topology >= topologies.size()) return false;
+    for (const tStructureNode& node : record.Structure.Nodes) {
+      if (node.Residue < 1 || node.Residue > task.ResidueCount) return false;
+    }
+    for (const std::uint8_t line : record.LineOfNode) {
+      if (line > task.SpinLines.size()) return false;
+    }
   }
   return true;
 }

@@ -21,6 +21,11 @@ namespace glycomb {
 std::string SearchFingerprint(const std::string& task_argument, const tTask& task,
                               const tResidueTable& residues, const std::string& version);
 
+// Whether every record, read from a file, names a topology of `topologies`, entries of the task's
+// composition and its spectrum lines.
+bool RecordsFitTask(const std::vector<tResultRecord>& records, const tTask& task,
+                    const tTopologyTable& topologies);
+
 class tCheckpointFile {
  public:
   // The checkpoint of the task file given on the command line as `task_argument`, read by the
@@ -47,7 +52,6 @@ class tCheckpointFile {
 
  private:
   bool Fits(const tCheckpoint& checkpoint) const;
-  bool Fits(const tResultRecord& entry) const;
 
   const tTask& task_;
   const tTopologyTable& topologies_;

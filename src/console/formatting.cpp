@@ -155,4 +155,10 @@ void ShowProgress(std::int32_t sequence, double time_left, float fraction) {
   std::cout.write(line, static_cast<std::streamsize>(length)).flush();
 }
 
+void ShowProgressSince(std::int32_t sequence, std::int32_t estimate, double start_time) {
+  const float fraction = static_cast<float>(sequence - 1) / static_cast<float>(estimate);
+  const double elapsed = Now() - start_time;
+  ShowProgress(sequence, fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed, fraction);
+}
+
 }  // namespace glycomb

@@ -43,6 +43,11 @@ double Now();
 // carriage return, without a line feed.
 void ShowProgress(std::int32_t sequence, double time_left, float fraction);
 
+// ShowProgress for sequence `sequence` of an estimated `estimate`, of a search begun at
+// `start_time` (Now()): the fraction done before that sequence, and the time left extrapolated
+// from it.
+void ShowProgressSince(std::int32_t sequence, std::int32_t estimate, double start_time);
+
 // The progress line as ShowProgress writes it.
 std::string ProgressLine(std::int32_t sequence, double time_left, float fraction);
 

@@ -67,20 +67,6 @@ std::vector<std::string> PartSet(const std::string& task_file) {
   return paths;
 }
 
-// Every record names a topology of the catalogue, the composition's entries and its lines.
-bool RecordsFit(const tShardRecords& handed, const tRun& run) {
-  for (const tResultRecord& record : handed.Records) {
-    if (record.Structure.Topology >= run.Topologies.size()) return false;
-    for (const tStructureNode& node : record.Structure.Nodes) {
-      if (node.Residue < 1 || node.Residue > run.Task.ResidueCount) return false;
-    }
-    for (const std::uint8_t line : record.LineOfNode) {
-      if (line > run.Task.SpinLines.size()) return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 void RunMergeMode(tRun& run, const std::string& task_file) {
@@ -95,10 +81,7 @@ void RunMergeMode(tRun& run, const std::string& task_file) {
   const std::int32_t estimate = SequenceEstimate(run.Task, pass_count);
   const std::string fingerprint =
       SearchFingerprint(task_file, run.Task, run.Residues, kProgramVersion);
-  std::cout << "Pressing Ctrl-Break cancels the calculation\n"
-            << "The top estimation for the number of sequences is " << FormatCount(estimate)
-            << '\n'
-            << std::flush;
+  ShowSearchStart(estimate);
 
   const std::vector<std::string> paths = PartSet(task_file);
   const unsigned n = static_cast<unsigned>(paths.size());
@@ -111,7 +94,7 @@ void RunMergeMode(tRun& run, const std::string& task_file) {
     const auto part = error ? std::nullopt : ParsePart(text, run.Task.ResidueCount);
     if (!part) PartError("The part " + path + " cannot be read: it is incomplete or damaged");
     if (part->Fingerprint != fingerprint || part->PassCount != pass_count ||
-        !RecordsFit(part->Handed, run)) {
+        !RecordsFitTask(part->Handed.Records, run.Task, run.Topologies)) {
       PartError("The part " + path +
                 " is of another task, other reference data or another program");
     }
@@ -126,11 +109,7 @@ void RunMergeMode(tRun& run, const std::string& task_file) {
     if (stop.StopRequested()) HaltRun();
   }
   // The progress line of the whole search at its end.
-  if (sequences > 0) {
-    const float fraction = static_cast<float>(sequences - 1) / static_cast<float>(estimate);
-    const double elapsed = Now() - start_time;
-    ShowProgress(sequences, fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed, fraction);
-  }
+  if (sequences > 0) ShowProgressSince(sequences, estimate, start_time);
   FinishSearch(run, task_file, checked, start_time, carbon_count, stop, [] {});
   HaltRun();
 }

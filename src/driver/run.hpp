@@ -40,6 +40,9 @@ std::uint16_t LoadReferenceData(tRun& run);
 // never allocates.
 void SizeSearchTables(tRun& run);
 
+// The lines a search begins with: how to cancel it and the estimate of its sequences.
+void ShowSearchStart(std::int32_t estimate);
+
 // The end of a search whose table `run.BestStructures` is complete: the elapsed time line and the
 // structures checked, the result file (then `written` is called) and, with REPORT, the report.
 void FinishSearch(tRun& run, const std::string& task_file, std::int64_t checked,

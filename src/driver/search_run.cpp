@@ -120,9 +120,7 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
                              passes.End - passes.First, kProgramVersion, shard,
                              shard ? &handed : nullptr);
 
-  std::cout << "Pressing Ctrl-Break cancels the calculation\n"
-            << "The top estimation for the number of sequences is "
-            << FormatCount(SequenceEstimate(run.Task, pass_count)) << '\n';
+  ShowSearchStart(SequenceEstimate(run.Task, pass_count));
   if (shard) {
     std::cout << "Shard " << shard->K << " of " << shard->N << ": ";
     if (passes.First == passes.End) {
@@ -155,6 +153,13 @@ void RunSearchMode(tRun& run, const std::string& task_file) {
   FinishSearch(run, task_file, counts.StructuresChecked, start_time, carbon_count, stop,
                [&checkpoint] { checkpoint.Remove(); });
   HaltRun();
+}
+
+void ShowSearchStart(std::int32_t estimate) {
+  std::cout << "Pressing Ctrl-Break cancels the calculation\n"
+            << "The top estimation for the number of sequences is " << FormatCount(estimate)
+            << '\n'
+            << std::flush;
 }
 
 void FinishSearch(tRun& run, const std::string& task_file, std::int64_t checked,

@@ -66,10 +66,7 @@ void tSearchProgress::Show(bool now) {
   shown_ = count;
   any_shown_ = true;
   last_shown_ = time;
-  const float fraction = static_cast<float>(count - 1) / static_cast<float>(estimate_);
-  const double elapsed = Now() - start_time_;
-  const double time_left = fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed;
-  ShowProgress(count, time_left, fraction);
+  ShowProgressSince(count, estimate_, start_time_);
 }
 
 }  // namespace glycomb
