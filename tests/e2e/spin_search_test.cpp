@@ -2,6 +2,7 @@
 // result file worked out by hand, the offset of a shifted spectrum, and the shipped examples.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -93,30 +94,15 @@ TEST(SpinSearchTest, EntryLinesGiveTheOffsetAndSpinSystemsChosen) {
                                                       {950, 720, 730, 780, 715, 620},
                                                       {970, 720, 740, 710, 710, 685}};
   const char* const structure_246 = "-2)aDHex--4)aDHex--6)aDHex--\t(xxx)";
-  const struct {
+  struct tRow {
     const char* composition;
     std::vector<std::vector<int>> lines;
     int shift;  // subtracted from every line value
     const char* options;
     const char* structure;  // the entry lines checked: those that begin so, or all
-    const char* scored;     // what every entry line checked holds after the structure
-  } rows[] = {
-      {kComposition, sequence_246, -50, "CORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 0.00\t Offset: -5.0\r\n"},
-      {kComposition, sequence_246, 50, "CORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 0.00\t Offset: +5.0\r\n"},
-      {kComposition, sequence_246, -63, "CORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 1.30\t Offset: -5.0\r\n"},
-      {kComposition, sequence_246, 63, "CORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 1.30\t Offset: +5.0\r\n"},
-      {kComposition, sequence_246, -50, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 0.00\t Offset: -5.0\t Spin systems: 1 2 3\r\n"},
-      {kComposition, sequence_246, 50, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 0.00\t Offset: +5.0\t Spin systems: 1 2 3\r\n"},
-      {kComposition, sequence_246, -63, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 1.30\t Offset: -5.0\t Spin systems: 1 2 3\r\n"},
-      {kComposition, sequence_246, 63, "SPINSYSTEMS\nCORRECTION: AUTO\n", structure_246,
-       "\t Dev.: 1.30\t Offset: +5.0\t Spin systems: 1 2 3\r\n"},
+    std::string scored;     // what every entry line checked holds after the structure
+  };
+  std::vector<tRow> rows = {
       {"P 4x)aDHex", {{955, 710, 735, 750, 720, 620}}, 0, "SPINSYSTEMS\nCORRECTION: AUTO\n",
        "-P--4)aDHex--\t(xx)", "\t Dev.: 0.00\t Offset: 0.0\t Spin systems: - 1\r\n"},
       {"aDAlx bDAlx",
@@ -126,6 +112,17 @@ TEST(SpinSearchTest, EntryLinesGiveTheOffsetAndSpinSystemsChosen) {
        {{1498, 1198, 1298, 1398, 1303, 700}, {1504, 1204, 1304, 1404, 1299, 680}},
        0, "SPINSYSTEMS\nCORRECTION: AUTO\n", "", "\t Dev.: 1.00\t Offset: +0.2\t Spin systems: "},
   };
+  // The ends of the range, reached and passed, in either score.
+  for (const bool spin : {false, true}) {
+    for (const int shift : {-50, 50, -63, 63}) {
+      rows.push_back({kComposition, sequence_246, shift,
+                      spin ? "SPINSYSTEMS\nCORRECTION: AUTO\n" : "CORRECTION: AUTO\n",
+                      structure_246,
+                      std::string("\t Dev.: ") + (std::abs(shift) > 50 ? "1.30" : "0.00") +
+                          "\t Offset: " + (shift < 0 ? "-5.0" : "+5.0") +
+                          (spin ? "\t Spin systems: 1 2 3" : "") + "\r\n"});
+    }
+  }
   for (const auto& row : rows) {
     std::string task = std::string(row.composition) + "\n";
     for (const auto& line : row.lines) {
