@@ -99,6 +99,24 @@ void tPartialStructure::Layout(const tSequenceChoices& choices, const tBlockTabl
   levels_[0].SortedCount = 0;
 }
 
+std::int64_t tPartialStructure::GenerationRank(const tStructure& candidate) const {
+  const tSequenceChoices& choices = *choices_;
+  std::int64_t rank = 0;
+  for (std::size_t v = 0; v < choices.Variables(); ++v) {
+    const bool positions = v < choices.Nodes;
+    const tStructureNode& node = candidate.Nodes[positions ? v : v - choices.Nodes];
+    const std::uint8_t first = positions ? node.Subst1 : node.Anomeric;
+    const std::uint8_t second = positions ? node.Subst2 : node.Absolute;
+    std::size_t option = 0;
+    while (option + 1 < choices.Count(v) && (choices.Options[v][option].First != first ||
+                                             choices.Options[v][option].Second != second)) {
+      ++option;
+    }
+    rank += static_cast<std::int64_t>(option) * stride_[v + 1];
+  }
+  return rank;
+}
+
 void tPartialStructure::Determine(std::size_t level) {
   tLevel& here = levels_[level];
   for (const std::uint8_t i : here.Blocks) current_[i] = &blocks_->Block(i, blocks_->Index(i, choice_.data()));

@@ -62,6 +62,9 @@ class tPartialStructure {
     return rank;
   }
 
+  // The same for the candidate that `candidate` holds (its positions and configurations).
+  std::int64_t GenerationRank(const tStructure& candidate) const;
+
   const tSequenceChoices& Choices() const { return *choices_; }
   const tBlockTable& Blocks() const { return *blocks_; }
   const tTopology& Topology() const { return *topology_; }

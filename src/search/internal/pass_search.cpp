@@ -19,7 +19,10 @@ std::vector<std::uint8_t> NameOfEntry(const tTask& task) {
 
 tSearchShared::tSearchShared(const tTask& task, std::size_t workers, std::size_t passes,
                              tSearchProgress& progress, const tStopToken& stop)
-    : EndPass(passes), Outcomes(task), Peers(workers), Progress(progress), Stop(stop) {
+    : EndPass(passes),
+      Outcomes(task),
+      Resolved(task, tSequenceOutcomes::tKeys::kResolved),
+      Peers(workers), Progress(progress), Stop(stop) {
   for (auto& peer : Peers) peer.store(~std::uint64_t{0});  // no pass yet
 }
 
@@ -41,7 +44,8 @@ tPassSearch::tPassSearch(const tSearchTables& tables, const tSequenceEnumerator&
   local_.Create(tables.Task.Limit, tables.Task.ResidueCount, NameOfEntry(tables.Task),
                 OnePerPolymer(tables.Task) ? &tables.Topologies : nullptr);
   descent_ = std::make_unique<tSequenceDescent>(tables.Topologies, calculator, tables.Measured,
-                                                threshold_, PhosphateEntries(tables.Task));
+                                                threshold_, PhosphateEntries(tables.Task),
+                                                shared.Resolved);
 }
 
 void tPassSearch::Search(std::size_t index, const tPass& pass, tPassResult& result) {
@@ -78,30 +82,19 @@ bool tPassSearch::SearchSequence() {
   const std::size_t records = result_->RecordCount();
   BuildCarbonOffsets(model_, tables_.Task, tables_.Residues);
   enumerator_.Choices(model_.WorkingStructure, choices_);
-  if (!descent_->Search(model_, choices_, *result_)) return false;
-  const std::size_t n = tables_.Task.ResidueCount;
-  auto outcome = std::make_shared<tSequenceOutcome>();
-  outcome->Unrecorded = result_->Unrecorded - unrecorded;
-  outcome->Nodes.assign(result_->Nodes.begin() + static_cast<std::ptrdiff_t>(records * n),
-                        result_->Nodes.end());
-  outcome->Scores.assign(result_->Scores.begin() + static_cast<std::ptrdiff_t>(records),
-                         result_->Scores.end());
-  shared_.Outcomes.Store(key, pass_, std::move(outcome));
+  if (!descent_->Search(model_, choices_, *result_, key, pass_)) return false;
+  shared_.Outcomes.Store(key, pass_,
+                         OutcomeSince(*result_, records, unrecorded, tables_.Task.ResidueCount));
   return true;
 }
 
 // The candidates of an equivalent sequence, with this sequence's entries at the nodes. Those it
 // skipped stay skipped: the threshold has only come down since.
 void tPassSearch::Replay(const tSequenceOutcome& outcome) {
-  const std::size_t n = tables_.Task.ResidueCount;
   result_->Unrecorded += outcome.Unrecorded;
   tStructure& structure = model_.WorkingStructure;
   for (std::size_t r = 0; r < outcome.Scores.size(); ++r) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const tStructureNode& node = outcome.Nodes[r * n + i];
-      structure.Nodes[i] = {structure.Nodes[i].Residue, node.Anomeric, node.Absolute, node.Subst1,
-                            node.Subst2};
-    }
+    ApplyRecord(outcome, r, structure);
     result_->Record(structure, outcome.Scores[r]);
     threshold_.Keep(structure, outcome.Scores[r]);
   }

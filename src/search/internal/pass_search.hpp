@@ -28,6 +28,7 @@ struct tSearchShared {
   // passes after it need not be searched.
   std::atomic<std::size_t> EndPass;
   tSequenceOutcomes Outcomes;
+  tSequenceOutcomes Resolved;  // below a choice of the open configurations
   tPeerThresholds Peers;
   tSearchProgress& Progress;
   const tStopToken& Stop;

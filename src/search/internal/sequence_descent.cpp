@@ -40,7 +40,8 @@ void tPruningThreshold::Publish() {
 tSequenceDescent::tSequenceDescent(const tTopologyTable& topologies,
                                    const tSpectrumCalculator& calculator,
                                    const tMeasuredSpectrum& measured, tPruningThreshold& threshold,
-                                   const std::array<bool, kMaxResidues + 1>& phosphate)
+                                   const std::array<bool, kMaxResidues + 1>& phosphate,
+                                   tSequenceOutcomes& resolved)
     : topologies_(topologies),
       calculator_(calculator),
       measured_(measured),
@@ -51,10 +52,12 @@ tSequenceDescent::tSequenceDescent(const tTopologyTable& topologies,
       partial_(measured.Size()),
       open_(measured, fit_.Bound(), measured.Size()),
       inputs_{partial_, open_, measured},
-      bounds_(inputs_, fit_.Bound(), scorer_, measured.Size()) {}
+      bounds_(inputs_, fit_.Bound(), scorer_, measured.Size()) {
+  resolved_.Store = &resolved;
+}
 
 bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& choices,
-                              tPassResult& result) {
+                              tPassResult& result, const tSequenceKey& key, std::size_t pass) {
   tStructure& structure = model.WorkingStructure;
   structure_ = &structure;
   result_ = &result;
@@ -72,6 +75,12 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
   const bool configurations_first = threshold_.LocalFull();
   partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), structure, phosphate_,
                   configurations_first);
+  resolved_.Key = &key;
+  resolved_.Pass = pass;
+  resolved_.Level = 0;
+  for (std::size_t v = choices.Nodes; v < choices.Variables() && partial_.Reordered(); ++v) {
+    if (choices.Count(v) > 1) ++resolved_.Level;
+  }
   fit_.Refit();
   open_.Prepare(partial_);
   bounds_.Prepare();
@@ -136,7 +145,38 @@ void tSequenceDescent::Descend(std::size_t level) {
       continue;
     }
     if (!partial_.Level(level + 1).Merged) partial_.MergeSorted(level + 1);
-    Descend(level + 1);
+    if (bound_here && level + 1 == resolved_.Level) {
+      DescendResolved(level + 1);
+    } else {
+      Descend(level + 1);
+    }
+  }
+}
+
+// With every open configuration chosen, the candidates below are those of the sequence with these
+// configurations given, in the same order: an earlier sequence that is the same with them given
+// has already searched them (docs/search.md, section 3).
+void tSequenceDescent::DescendResolved(std::size_t level) {
+  const tSequenceKey key = ResolvedKey(*resolved_.Key, partial_.Choices(), partial_.Choice());
+  if (const auto known = resolved_.Store->Find(key, resolved_.Pass)) {
+    Replay(*known);
+    return;
+  }
+  const std::int64_t unrecorded = result_->Unrecorded;
+  const std::size_t records = result_->RecordCount();
+  Descend(level);
+  resolved_.Store->Store(key, resolved_.Pass,
+                         OutcomeSince(*result_, records, unrecorded, structure_->Nodes.size()));
+}
+
+// The records of the equivalent subtree with this sequence's entries, ranked for the order of
+// generation; those it skipped stay skipped (the threshold has only come down since).
+void tSequenceDescent::Replay(const tSequenceOutcome& outcome) {
+  result_->Unrecorded += outcome.Unrecorded;
+  for (std::size_t r = 0; r < outcome.Scores.size(); ++r) {
+    ApplyRecord(outcome, r, *structure_);
+    result_->Record(*structure_, outcome.Scores[r]);
+    reordered_.Ranks.push_back(partial_.GenerationRank(*structure_));
   }
 }
 

@@ -15,6 +15,7 @@
 #include "search/internal/open_residues.hpp"
 #include "search/internal/partial_structure.hpp"
 #include "search/internal/pass_result.hpp"
+#include "search/internal/sequence_outcomes.hpp"
 #include "spectrum/structure_model.hpp"
 
 namespace glycomb {
@@ -57,7 +58,8 @@ class tSequenceDescent {
   // the phosphate.
   tSequenceDescent(const tTopologyTable& topologies, const tSpectrumCalculator& calculator,
                    const tMeasuredSpectrum& measured, tPruningThreshold& threshold,
-                   const std::array<bool, kMaxResidues + 1>& phosphate);
+                   const std::array<bool, kMaxResidues + 1>& phosphate,
+                   tSequenceOutcomes& resolved);
 
   // Scores every candidate (switches the bounds off, for measuring what they save).
   void DisableBounds() { use_bounds_ = false; }
@@ -68,12 +70,17 @@ class tSequenceDescent {
   // built) whose choices are `choices`, in the order of generation: records into `result` those
   // whose sum does not exceed the threshold when they are reached, counts the others. Returns false
   // when a candidate of the sequence cannot be calculated; `result` then holds the message the
-  // literal enumeration would print.
-  bool Search(tStructureModel& model, const tSequenceChoices& choices, tPassResult& result);
+  // literal enumeration would print. `key` is the sequence's SequenceKey, `pass` the pass searched.
+  bool Search(tStructureModel& model, const tSequenceChoices& choices, tPassResult& result,
+              const tSequenceKey& key, std::size_t pass);
 
  private:
   bool Prune(std::size_t level);
   void Descend(std::size_t level);
+  // Below the last open configuration: replays an equivalent subtree's outcome, or descends and
+  // keeps the outcome.
+  void DescendResolved(std::size_t level);
+  void Replay(const tSequenceOutcome& outcome);
   void Leaf();
   // Writes the candidate's choices into the working structure.
   void ApplyChoices();
@@ -97,6 +104,15 @@ class tSequenceDescent {
   bool use_bounds_ = true;
   std::int64_t scored_ = 0;
   std::uint64_t visit_ = 0;  // numbers the nodes of the descent, for the caches of the bounds
+  // The outcomes below a choice of every open configuration: the shared store, the key of the
+  // sequence and its pass, and the level at which the open configurations are all fixed (0: the
+  // descent does not fix them first).
+  struct tResolved {
+    tSequenceOutcomes* Store = nullptr;
+    const tSequenceKey* Key = nullptr;
+    std::size_t Pass = 0;
+    std::size_t Level = 0;
+  } resolved_;
   // When the descent takes another order than generation: the sequence's records (from First
   // on) and their ranks in the order of generation, and scratch to put them in that order, kept
   // to reuse its memory from sequence to sequence.
