@@ -1,7 +1,6 @@
 #include "scoring/spectrum_score.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 
 #include "console/checked.hpp"
@@ -10,6 +9,17 @@ namespace glycomb {
 namespace {
 
 constexpr std::uint32_t kNoMatch = kNoLineMatch;
+constexpr std::uint8_t kFree = 255;  // a residue or line that no LINK line places
+
+// The number of lines in each set of lines (std::popcount is a library call on the baseline
+// x86-64 target, and the assignments count the lines of every set).
+constexpr auto kLinesIn = [] {
+  std::array<std::uint8_t, std::size_t{1} << kMaxResidues> count{};
+  for (std::size_t set = 1; set < count.size(); ++set) {
+    count[set] = static_cast<std::uint8_t>(count[set >> 1] + (set & 1u));
+  }
+  return count;
+}();
 
 // Whether offset a is preferred to offset b among equal sums: the one nearer zero, and of two
 // equally near the lower one.
@@ -241,10 +251,8 @@ tSpectrumScorer::tLinkAbility tSpectrumScorer::Able(const tResidueShifts* residu
 // Each LINK line is met by one residue of its mask and the residue that carries it; those are
 // then fixed to the line's two spin systems, consistently across the lines.
 template <class tVisit>
-void tSpectrumScorer::ForEachLinking(const tCostMatrix& costs, const tResidueShifts* residues,
-                                     std::size_t count, const tLinkAbility& able,
-                                     const tVisit& visit) {
-  constexpr std::uint8_t kFree = 255;
+void tSpectrumScorer::ForEachLinking(const tResidueShifts* residues, std::size_t count,
+                                     const tLinkAbility& able, const tVisit& visit) {
   std::array<std::uint8_t, kMaxResidues> line_of{};     // forced line of each residue
   std::array<std::uint8_t, kMaxResidues> residue_of{};  // forced residue of each line
   line_of.fill(kFree);
@@ -254,10 +262,7 @@ void tSpectrumScorer::ForEachLinking(const tCostMatrix& costs, const tResidueShi
   };
   const auto choose = [&](const auto& self, std::size_t k) -> void {
     if (k == measured_.LinkCount()) {
-      for (std::size_t r = 0; r < count; ++r) {
-        for (std::size_t s = 0; s < count; ++s) linked_[r][s] = fits(r, s) ? costs[r][s] : kNoLineMatch;
-      }
-      visit();
+      visit(line_of, residue_of);
       return;
     }
     const tLineLink& link = measured_.Link(k);
@@ -283,8 +288,26 @@ std::uint32_t tSpectrumScorer::LinkedAssignment(const tCostMatrix& costs,
                                                 const tResidueShifts* residues, std::size_t count,
                                                 const tLinkAbility& able, std::uint32_t bound) {
   std::uint32_t best = kNoLineMatch;
-  ForEachLinking(costs, residues, count, able, [&] {
-    best = std::min(best, CheapestAssignment(linked_, count, std::min(bound, best)));
+  ForEachLinking(residues, count, able, [&](const tPlaced& line_of, const tPlaced& residue_of) {
+    // The residues the LINK lines place cost what they cost; the others share the lines left.
+    std::uint32_t placed = 0;
+    std::array<std::uint8_t, kMaxResidues> free_lines{};
+    std::size_t lines = 0;
+    for (std::size_t s = 0; s < count; ++s) {
+      if (residue_of[s] == kFree) free_lines[lines++] = static_cast<std::uint8_t>(s);
+    }
+    std::size_t rows = 0;
+    for (std::size_t r = 0; r < count; ++r) {
+      if (line_of[r] != kFree) {
+        placed = std::min(kNoMatch, placed + costs[r][line_of[r]]);
+        continue;
+      }
+      for (std::size_t j = 0; j < lines; ++j) linked_[rows][j] = costs[r][free_lines[j]];
+      ++rows;
+    }
+    const std::uint32_t limit = std::min(bound, best);
+    if (placed >= kNoMatch || placed > limit) return;
+    best = std::min(best, placed + CheapestAssignment(linked_, rows, limit - placed));
   });
   return best;
 }
@@ -306,7 +329,7 @@ std::uint32_t tSpectrumScorer::CheapestAssignment(const tCostMatrix& cost, std::
   for (std::size_t used = 0; used < full; ++used) {
     const std::uint32_t so_far = best_[used];
     if (so_far > bound || so_far >= kNoMatch) continue;
-    const auto& costs = cost[static_cast<std::size_t>(std::popcount(used))];
+    const auto& costs = cost[static_cast<std::size_t>(kLinesIn[used])];
     for (std::size_t s = 0; s < count; ++s) {
       if ((used >> s) & 1u) continue;
       std::uint32_t& next = best_[used | (std::size_t{1} << s)];
@@ -325,7 +348,7 @@ void tSpectrumScorer::FillAssignment(const tCostMatrix& matrix, const tResidueSh
   const std::size_t full = (std::size_t{1} << count) - 1;
   best_[full] = 0;
   for (std::size_t used = full; used-- > 0;) {
-    const auto& costs = matrix[static_cast<std::size_t>(std::popcount(used))];
+    const auto& costs = matrix[static_cast<std::size_t>(kLinesIn[used])];
     std::uint32_t best = kNoMatch;
     for (std::size_t s = 0; s < count; ++s) {
       if (((used >> s) & 1u) == 0) best = std::min(best, costs[s] + best_[used | (std::size_t{1} << s)]);
@@ -397,7 +420,15 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
   // order.
   bool found = false;
   std::array<std::uint8_t, kMaxResidues> lines{};
-  ForEachLinking(cost_, residues, count, Able(residues, count), [&] {
+  ForEachLinking(residues, count, Able(residues, count),
+                 [&](const tPlaced& line_of, const tPlaced& residue_of) {
+    for (std::size_t r = 0; r < count; ++r) {
+      for (std::size_t s = 0; s < count; ++s) {
+        const bool fits = (line_of[r] == kFree || line_of[r] == s) &&
+                          (residue_of[s] == kFree || residue_of[s] == r);
+        linked_[r][s] = fits ? cost_[r][s] : kNoLineMatch;
+      }
+    }
     if (CheapestAssignment(linked_, count) != score.Sum) return;
     FillAssignment(linked_, residues, count, lines);
     if (!found || lines < score.LineOfNode) score.LineOfNode = lines;

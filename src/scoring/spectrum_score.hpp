@@ -197,17 +197,19 @@ class tSpectrumScorer {
   // equal sums, and so on) into `line_of_node`.
   void FillAssignment(const tCostMatrix& matrix, const tResidueShifts* residues, std::size_t count,
                       std::array<std::uint8_t, kMaxResidues>& line_of_node);
+  // The line each residue is placed on, or the residue each line takes (255: none placed).
+  using tPlaced = std::array<std::uint8_t, kMaxResidues>;
   // The ways the LINK lines can be met: for every LINK line a residue of `able` and the one it is
-  // attached to (one combination per call of `visit`, with `costs` restricted to it in
-  // `linked_`).
+  // attached to, placed on the line's two spin systems (one combination per call of
+  // `visit(line_of, residue_of)`).
   template <class tVisit>
-  void ForEachLinking(const tCostMatrix& costs, const tResidueShifts* residues, std::size_t count,
-                      const tLinkAbility& able, const tVisit& visit);
+  void ForEachLinking(const tResidueShifts* residues, std::size_t count, const tLinkAbility& able,
+                      const tVisit& visit);
 
   const tMeasuredSpectrum& measured_;
   std::vector<std::int32_t> differences_;
   tCostMatrix cost_{};    // residue r against line s
-  tCostMatrix linked_{};  // the same restricted to one way of meeting the LINK lines
+  tCostMatrix linked_{};  // the same for one way of meeting the LINK lines
   std::vector<std::uint32_t> best_;  // by set of lines used
 };
 
