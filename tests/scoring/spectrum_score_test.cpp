@@ -89,20 +89,47 @@ TEST(SpectrumScoreTest, SortedComparisonHoldsLargeSums) {
   }
 }
 
+// Every other task has one or two LINK lines between random spin systems, the residues attached
+// as a random tree (each to an earlier one, at position 2..4; the first to the last).
 TEST(SpectrumScoreTest, SpinAndSortedScoresAgainstEveryAssignmentAndOffset) {
   std::mt19937 random(10);
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 600; ++i) {
     const bool automatic = i % 2 == 1;
     tRandomTask t = MakeTask(random, true, automatic);
+    const int count = static_cast<int>(t.Residues.size());
+    for (int k = 0; count > 1 && (i / 2) % 2 == 1 && k < Random(random, 1, 2); ++k) {
+      const int from = Random(random, 1, count);
+      const int to = from % count + 1;
+      t.Task.Links.push_back({static_cast<std::uint8_t>(from),
+                              static_cast<std::uint8_t>(Random(random, 0, 1) * Random(random, 2, 4)),
+                              static_cast<std::uint8_t>(to), ""});
+    }
     const tMeasuredSpectrum measured(t.Task);
     tSpectrumScorer scorer(measured);
     std::vector<std::int32_t> calculated;
     std::vector<tResidueShifts> residues;
     for (std::size_t r = 0; r < t.Residues.size(); ++r) {
       calculated.insert(calculated.end(), t.Residues[r].begin(), t.Residues[r].end());
+      const int parent = r == 0 ? count - 1 : Random(random, 0, static_cast<int>(r) - 1);
       residues.push_back({t.Residues[r].data(), static_cast<std::uint8_t>(t.Residues[r].size()),
-                          static_cast<std::uint8_t>(r)});
+                          static_cast<std::uint8_t>(r),
+                          count == 1 ? kNoParentResidue : static_cast<std::uint8_t>(parent),
+                          static_cast<std::uint8_t>(Random(random, 2, 4))});
     }
+    // Whether the lines given to the residues meet every LINK line.
+    const auto meets = [&](const std::vector<std::size_t>& lines) {
+      for (const tLink& link : t.Task.Links) {
+        bool met = false;
+        for (std::size_t r = 0; r < lines.size() && !met; ++r) {
+          const std::uint8_t parent = residues[r].Parent;
+          met = parent != kNoParentResidue && parent != r && lines[r] + 1 == link.From &&
+                lines[parent] + 1 == link.To &&
+                (link.Position == 0 || residues[r].Position == link.Position);
+        }
+        if (!met) return false;
+      }
+      return true;
+    };
     std::vector<std::int32_t> sorted = calculated;
     std::sort(sorted.begin(), sorted.end());
 
@@ -131,7 +158,7 @@ TEST(SpectrumScoreTest, SpinAndSortedScoresAgainstEveryAssignmentAndOffset) {
             sum += static_cast<std::uint32_t>(std::abs(t.Residues[r][k] - line[k] - offset));
           }
         }
-        if (!fits) continue;
+        if (!fits || !meets(lines)) continue;
         // Equal sums: the offset nearer zero, then for the assignment the lowest lines first.
         if (sum < best || (sum == best && Before(offset, best_offset)) ||
             (sum == best && offset == best_offset && lines < best_lines)) {
@@ -143,6 +170,10 @@ TEST(SpectrumScoreTest, SpinAndSortedScoresAgainstEveryAssignmentAndOffset) {
     }
 
     const tScore spin = scorer.SpinScore(residues.data(), residues.size(), sorted.data());
+    if (best == std::numeric_limits<std::uint32_t>::max()) {
+      EXPECT_EQ(spin.Sum, kInfeasibleSum) << i;  // no assignment meets the LINK lines
+      continue;
+    }
     ASSERT_EQ(spin.Sum, best) << i;
     EXPECT_EQ(spin.Offset, best_offset) << i;
     for (std::size_t r = 0; r < best_lines.size(); ++r) {
