@@ -145,7 +145,6 @@ tSearchOutcome SearchInProcess(const std::string& directory, const std::string& 
     outcome.Output = quiet.Text();
   }
   outcome.Completed = true;
-  outcome.Spectrum = run.Task.Spectrum;
   outcome.Result = FileText(run.Task.ResultFileName);
   for (std::size_t i = 0; i < run.BestStructures.BestCount(); ++i) {
     const tResultRecord& record = run.BestStructures.Entry(i);

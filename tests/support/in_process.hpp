@@ -32,7 +32,6 @@ struct tSearchOutcome {
   std::int64_t Scored = 0;  // candidates whose deviation was calculated
   std::vector<tResultRecord> Kept;  // sorted by deviation as the result file lists them
   std::vector<std::string> KeptText;  // their written forms
-  std::vector<std::int32_t> Spectrum;  // the task's spectrum, corrected and sorted
 };
 // How the search runs: the literal enumeration (the reference), or the pruned one on `Threads`
 // threads.
