@@ -11,6 +11,13 @@ namespace {
 constexpr std::uint32_t kNoMatch = kNoLineMatch;
 constexpr std::uint8_t kFree = 255;  // a residue or line that no LINK line places
 
+// Whether residue r may take line s where the LINK lines have placed the residues in `line_of`
+// and the lines in `residue_of`.
+bool Fits(const std::array<std::uint8_t, kMaxResidues>& line_of,
+          const std::array<std::uint8_t, kMaxResidues>& residue_of, std::size_t r, std::size_t s) {
+  return (line_of[r] == kFree || line_of[r] == s) && (residue_of[s] == kFree || residue_of[s] == r);
+}
+
 // The number of lines in each set of lines (std::popcount is a library call on the baseline
 // x86-64 target, and the assignments count the lines of every set).
 constexpr auto kLinesIn = [] {
@@ -257,9 +264,6 @@ void tSpectrumScorer::ForEachLinking(const tResidueShifts* residues, std::size_t
   std::array<std::uint8_t, kMaxResidues> residue_of{};  // forced residue of each line
   line_of.fill(kFree);
   residue_of.fill(kFree);
-  const auto fits = [&](std::size_t r, std::size_t s) {
-    return (line_of[r] == kFree || line_of[r] == s) && (residue_of[s] == kFree || residue_of[s] == r);
-  };
   const auto choose = [&](const auto& self, std::size_t k) -> void {
     if (k == measured_.LinkCount()) {
       visit(line_of, residue_of);
@@ -269,7 +273,9 @@ void tSpectrumScorer::ForEachLinking(const tResidueShifts* residues, std::size_t
     for (std::size_t r = 0; r < count; ++r) {
       if (((able[k] >> r) & 1u) == 0) continue;
       const std::uint8_t parent = residues[r].Parent;
-      if (!fits(r, link.From) || !fits(parent, link.To)) continue;
+      if (!Fits(line_of, residue_of, r, link.From) || !Fits(line_of, residue_of, parent, link.To)) {
+        continue;
+      }
       const auto saved_lines = line_of;
       const auto saved_residues = residue_of;
       line_of[r] = link.From;
@@ -424,9 +430,7 @@ tScore tSpectrumScorer::SpinScore(const tResidueShifts* residues, std::size_t co
                  [&](const tPlaced& line_of, const tPlaced& residue_of) {
     for (std::size_t r = 0; r < count; ++r) {
       for (std::size_t s = 0; s < count; ++s) {
-        const bool fits = (line_of[r] == kFree || line_of[r] == s) &&
-                          (residue_of[s] == kFree || residue_of[s] == r);
-        linked_[r][s] = fits ? cost_[r][s] : kNoLineMatch;
+        linked_[r][s] = Fits(line_of, residue_of, r, s) ? cost_[r][s] : kNoLineMatch;
       }
     }
     if (CheapestAssignment(linked_, count) != score.Sum) return;

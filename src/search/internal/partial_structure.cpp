@@ -45,9 +45,9 @@ void tPartialStructure::Layout(const tSequenceChoices& choices, const tBlockTabl
   for (std::size_t v = n; v < variables && configurations_first; ++v) {
     if (choices.Count(v) > 1) order_[next++] = static_cast<std::uint8_t>(v);
   }
-  reordered_ = next > 0;
+  configuration_levels_ = next;
   for (std::size_t v = 0; v < variables; ++v) {
-    if (!reordered_ || v < n || choices.Count(v) <= 1) order_[next++] = static_cast<std::uint8_t>(v);
+    if (configuration_levels_ == 0 || v < n || choices.Count(v) <= 1) order_[next++] = static_cast<std::uint8_t>(v);
   }
   for (std::size_t d = 0; d < variables; ++d) rank_[order_[d]] = static_cast<std::uint8_t>(d);
   leaves_below_[variables] = 1;

@@ -54,7 +54,9 @@ class tPartialStructure {
   // The variable the descent fixes at `level` (to go to level + 1).
   std::size_t VariableAt(std::size_t level) const { return order_[level]; }
   // Whether the descent fixes the variables in another order than they are generated in.
-  bool Reordered() const { return reordered_; }
+  bool Reordered() const { return configuration_levels_ > 0; }
+  // The level at which the open configurations, fixed first, are all fixed (0: not reordered).
+  std::size_t ConfigurationLevels() const { return configuration_levels_; }
   // The rank of the candidate of the current choices in the order of generation of the sequence.
   std::int64_t GenerationRank() const {
     std::int64_t rank = 0;
@@ -110,7 +112,7 @@ class tPartialStructure {
   std::array<std::int64_t, kMaxLevels> stride_{};        // by variable, in the order of generation
   std::array<std::uint8_t, 2 * kMaxResidues> order_{};   // the variable fixed at each level
   std::array<std::uint8_t, 2 * kMaxResidues> rank_{};    // the level at which each is fixed
-  bool reordered_ = false;
+  std::size_t configuration_levels_ = 0;  // open configurations fixed first
   std::array<std::size_t, kMaxResidues> block_level_{};
   std::array<bool, kMaxResidues> phosphate_parent_{};  // C2 takes the parent's effect too
   std::array<const tResidueBlock*, kMaxResidues> current_{};  // the determined blocks

@@ -77,10 +77,6 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
                   configurations_first);
   resolved_.Key = &key;
   resolved_.Pass = pass;
-  resolved_.Level = 0;
-  for (std::size_t v = choices.Nodes; v < choices.Variables() && partial_.Reordered(); ++v) {
-    if (choices.Count(v) > 1) ++resolved_.Level;
-  }
   fit_.Refit();
   open_.Prepare(partial_);
   bounds_.Prepare();
@@ -145,7 +141,7 @@ void tSequenceDescent::Descend(std::size_t level) {
       continue;
     }
     if (!partial_.Level(level + 1).Merged) partial_.MergeSorted(level + 1);
-    if (bound_here && level + 1 == resolved_.Level) {
+    if (bound_here && level + 1 == partial_.ConfigurationLevels()) {
       DescendResolved(level + 1);
     } else {
       Descend(level + 1);

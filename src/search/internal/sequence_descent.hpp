@@ -104,14 +104,12 @@ class tSequenceDescent {
   bool use_bounds_ = true;
   std::int64_t scored_ = 0;
   std::uint64_t visit_ = 0;  // numbers the nodes of the descent, for the caches of the bounds
-  // The outcomes below a choice of every open configuration: the shared store, the key of the
-  // sequence and its pass, and the level at which the open configurations are all fixed (0: the
-  // descent does not fix them first).
+  // The outcomes below a choice of every open configuration: the shared store, and the key of the
+  // sequence and its pass.
   struct tResolved {
     tSequenceOutcomes* Store = nullptr;
     const tSequenceKey* Key = nullptr;
     std::size_t Pass = 0;
-    std::size_t Level = 0;
   } resolved_;
   // When the descent takes another order than generation: the sequence's records (from First
   // on) and their ranks in the order of generation, and scratch to put them in that order, kept
