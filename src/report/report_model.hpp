@@ -64,6 +64,9 @@ struct tReportStructure {
   // Per residue and carbon: the measured shift paired with the calculated one. Without it the
   // report pairs the sorted spectra by rank, as the deviation does.
   std::optional<std::vector<signal_array>> MatchedShifts;
+  // The probability that this is the right structure among all the task allows (spin systems or
+  // the automatic offset only): a lower bound, since the rest is bounded from above.
+  std::optional<double> Probability;
 };
 
 // The task and the run of a search.
@@ -85,6 +88,9 @@ struct tReportTask {
 struct tSearchReport {
   tReportTask Task;
   std::vector<tReportStructure> Structures;  // in rank order
+  // At most the probability that the right structure is none of those listed (set with the
+  // probabilities of the structures).
+  std::optional<double> OutsideList;
 };
 
 }  // namespace glycomb
