@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "checkpoint/checkpoint_file.hpp"
+#include "confidence/probability.hpp"
 #include "checkpoint/shard_part.hpp"
 #include "console/checked.hpp"
 #include "console/console.hpp"
@@ -17,6 +18,7 @@
 #include "report/report.hpp"
 #include "results/result_file.hpp"
 #include "scoring/spectrum_score.hpp"
+#include "search/outside_weight.hpp"
 #include "search/passes.hpp"
 #include "search/search.hpp"
 #include "spectrum/spectrum_calculation.hpp"
@@ -162,6 +164,28 @@ void ShowSearchStart(std::int32_t estimate) {
             << std::flush;
 }
 
+namespace {
+
+// The probabilities of the kept structures (sorted), for the tasks that carry them: the rest of
+// the structures bounded by a pass over the task after the search. A stop request during that
+// pass ends the run without a result, as during the search.
+std::optional<tProbabilities> KeptProbabilities(const tRun& run, const tStopToken& stop) {
+  if (!ShowsProbabilities(run.Task)) return std::nullopt;
+  const double scale = kErrorScalePpm * 10;
+  const tMeasuredSpectrum measured(run.Task);
+  const std::optional<double> outside =
+      OutsideWeight({run.Task, run.Residues, run.Topologies, run.Shifts, measured},
+                    run.BestStructures, scale, kNegligibleWeight, SearchThreads(), stop);
+  if (!outside) HaltRun();
+  std::vector<std::uint32_t> sums;
+  for (std::size_t i = 0; i < run.BestStructures.BestCount(); ++i) {
+    sums.push_back(run.BestStructures.Entry(i).Deviation);
+  }
+  return StructureProbabilities(sums, *outside, scale);
+}
+
+}  // namespace
+
 void FinishSearch(tRun& run, const std::string& task_file, std::int64_t checked,
                   double start_time, std::uint16_t carbon_count, const tStopToken& stop,
                   const std::function<void()>& on_written) {
@@ -174,9 +198,11 @@ void FinishSearch(tRun& run, const std::string& task_file, std::int64_t checked,
   const std::size_t kept = run.BestStructures.BestCount();
   const std::vector<tStructureModel> calculated =
       CalculateKept(run, report ? kept : run.Task.SpinSystems != 0 ? std::min<std::size_t>(kept, 1) : 0);
+  const std::optional<tProbabilities> probabilities = KeptProbabilities(run, stop);
   const auto written =
       WriteResultFile(run.Task.ResultFileName, run.BestStructures, run.Topologies, run.Task,
-                      run.Residues, carbon_count, stop, calculated.empty() ? nullptr : &calculated[0]);
+                      run.Residues, carbon_count, stop, calculated.empty() ? nullptr : &calculated[0],
+                      probabilities ? &*probabilities : nullptr);
   // A stop request has said that the run ends without a result.
   if (!written && !stop.StopRequested()) {
     std::cout << "\nThe calculation result was not written into " << run.Task.ResultFileName
@@ -193,6 +219,12 @@ void FinishSearch(tRun& run, const std::string& task_file, std::int64_t checked,
         BuildSearchReport({run.Task, run.Residues, run.Topologies}, run.BestStructures, calculated,
                           carbon_count, checked, elapsed);
     search_report.Task.ResultFile = written ? *written : "";
+    if (probabilities) {
+      for (std::size_t i = 0; i < search_report.Structures.size(); ++i) {
+        search_report.Structures[i].Probability = At(probabilities->Structures, i);
+      }
+      search_report.OutsideList = probabilities->Outside;
+    }
     WriteSearchReport(task_file, std::move(search_report));
   }
 }

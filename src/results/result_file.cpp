@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,9 @@ std::string ResultEntryLine(std::size_t index, const std::string& structure_text
   return (rank <= 9 ? " " : "") + std::to_string(rank) + ": " + structure_text + "\t(" + shape +
          ")\t Dev.: " + mean;
 }
+
+// An upper bound as two decimals that still bound it.
+double RoundedUp(double probability) { return std::ceil(probability * 100 - 1e-9) / 100; }
 
 // A signed offset in ppm: "+0.3", "-1.2", "0.0".
 std::string SignedTenths(std::int32_t tenths) {
@@ -114,7 +118,8 @@ void WriteCarbonTable(const tLine& line, const tResultRecord& entry, const tTask
 // The report, every line ended by CR LF.
 std::string ReportText(const tBestStructures& best, const tTopologyTable& topologies,
                        const tTask& task, const tResidueTable& residues,
-                       std::size_t carbon_count, const tStructureModel* best_calculated) {
+                       std::size_t carbon_count, const tStructureModel* best_calculated,
+                       const tProbabilities* probabilities) {
   std::string report;
   const auto line = [&report](const std::string& text) { report += text + "\r\n"; };
   line("The monomeric composition and constraints are:");
@@ -144,10 +149,18 @@ std::string ReportText(const tBestStructures& best, const tTopologyTable& topolo
       std::string shape, text;
       StructureToText(entry.Structure, topologies, task, residues, shape, text);
       line(ResultEntryLine(i, text, shape, entry.Deviation, carbon_count) +
-           ScoringTail(entry, task, topologies));
+           ScoringTail(entry, task, topologies) +
+           (probabilities != nullptr
+                ? "\t Probability: " + FormatProbability(At(probabilities->Structures, i))
+                : std::string()));
       any = true;
     }
     if (!any) line(shape_class == kShapeRare && task.WideSpread != 0 ? "skipped" : "absent");
+  }
+  if (probabilities != nullptr) {
+    line("");
+    line("Probability that the structure is none of these: at most " +
+         FormatProbability(RoundedUp(probabilities->Outside)));
   }
   if (best_calculated != nullptr && count > 0 && task.SpinSystems != 0) {
     WriteCarbonTable(line, best.Entry(0), task, residues, *best_calculated);
@@ -185,10 +198,11 @@ std::optional<std::string> WriteResultFile(const std::string& file_name,
                                            const tTopologyTable& topologies, const tTask& task,
                                            const tResidueTable& residues,
                                            std::size_t carbon_count, const tStopToken& stop,
-                                           const tStructureModel* best_calculated) {
+                                           const tStructureModel* best_calculated,
+                                           const tProbabilities* probabilities) {
   try {
     const std::string report =
-        ReportText(best, topologies, task, residues, carbon_count, best_calculated);
+        ReportText(best, topologies, task, residues, carbon_count, best_calculated, probabilities);
     std::string target = file_name;
     for (;;) {
       tWriteMode mode = tWriteMode::kReplace;

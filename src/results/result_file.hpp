@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "confidence/probability.hpp"
 #include "console/stop_token.hpp"
 #include "databases/names_database.hpp"
 #include "input/task.hpp"
@@ -22,7 +23,8 @@ namespace glycomb {
 // is the number of carbons of the composition. With spin systems or the automatic offset each
 // entry says how it was scored, and with spin systems `best_calculated` (when given: the best
 // structure calculated on its own, its spectrum in carbon order) adds the best structure's
-// carbon-by-carbon table. Returns the name of the file written; nothing when the user aborted, a
+// carbon-by-carbon table. With `probabilities` (in table order) each entry line ends with its
+// probability, and a line after the entries bounds that of the structures not listed. Returns the name of the file written; nothing when the user aborted, a
 // stop request answered the overwrite question, or closing failed (after its message). A report
 // that is not written leaves no trace: the old file keeps its contents.
 std::optional<std::string> WriteResultFile(const std::string& file_name,
@@ -30,6 +32,7 @@ std::optional<std::string> WriteResultFile(const std::string& file_name,
                                            const tTopologyTable& topologies, const tTask& task,
                                            const tResidueTable& residues,
                                            std::size_t carbon_count, const tStopToken& stop,
-                                           const tStructureModel* best_calculated = nullptr);
+                                           const tStructureModel* best_calculated = nullptr,
+                                           const tProbabilities* probabilities = nullptr);
 
 }  // namespace glycomb

@@ -333,4 +333,14 @@ bool tBoundSet::Prunes(std::size_t level, std::uint32_t threshold, std::uint64_t
          Injection.Bound(level, visit) > threshold;
 }
 
+std::uint32_t tBoundSet::Largest(std::size_t level, std::uint64_t visit) {
+  const bool spin = in_.Measured.SpinSystems();
+  if (in_.Measured.AutoOffset()) {
+    return std::max(spin ? SpinOffset.Bound(level, visit) : 0u, OffsetRange.Bound(level, visit));
+  }
+  return std::max({Additive.Bound(level, visit), Nearest.Bound(level, visit),
+                   Range.Bound(level, visit), spin ? Spin.Bound(level, visit) : 0u,
+                   Injection.Bound(level, visit)});
+}
+
 }  // namespace glycomb

@@ -227,6 +227,9 @@ class tBoundSet {
   // every level of the descent in order, whatever the threshold: it keeps the incremental figures
   // of the levels below.
   bool Prunes(std::size_t level, std::uint32_t threshold, std::uint64_t visit);
+  // The largest of the bounds at `level`, after Prunes has returned true there with the same
+  // `visit` (the LINK lines aside).
+  std::uint32_t Largest(std::size_t level, std::uint64_t visit);
 
   tAdditiveTermsBound Additive;
   tNearestShiftBound Nearest;
