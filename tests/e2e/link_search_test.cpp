@@ -81,8 +81,9 @@ TEST(LinkSearchTest, ATaskWorkedOutByHand) {
       "Scored residue by residue against 2 spin systems (the spectrum lines, numbered in "
       "the order of the task)\r\nGiven: LINK: 1 (1->4) 2\r\n\r\n"
       "Here is 1 structure that match the spectrum the best:\r\n\r\nLinear:\r\n"
-      " 1: -3)aDHex--4)aDHex--\t(xx)\t Dev.: 4.08\t Spin systems: 1 2\r\n"
-      "Widespread branched:\r\nabsent\r\nRarely-ocurring branched:\r\nabsent\r\n\r\n"))
+      " 1: -3)aDHex--4)aDHex--\t(xx)\t Dev.: 4.08\t Spin systems: 1 2\t Probability: 1.00\r\n"
+      "Widespread branched:\r\nabsent\r\nRarely-ocurring branched:\r\nabsent\r\n\r\n"
+      "Probability that the structure is none of these: at most 0.00\r\n\r\n"))
       << result;
 }
 

@@ -52,9 +52,13 @@ TEST(SpinSearchTest, ThreeResiduesWorkedOutByHand) {
                   "Scored residue by residue against 3 spin systems (the spectrum lines, "
                   "numbered in the order of the task)",
                   "", "Here are 2 structures that match the spectrum the best:", "", "Linear:",
-                  " 1: -2)aDHex--4)aDHex--6)aDHex--\t(xxx)\t Dev.: 0.12\t Spin systems: 3 1 2",
-                  " 2: -2)aDHex--6)aDHex--4)aDHex--\t(xxx)\t Dev.: 0.31\t Spin systems: 3 2 1",
+                  " 1: -2)aDHex--4)aDHex--6)aDHex--\t(xxx)\t Dev.: 0.12\t Spin systems: 3 1 2"
+                  "\t Probability: 1.00",
+                  " 2: -2)aDHex--6)aDHex--4)aDHex--\t(xxx)\t Dev.: 0.31\t Spin systems: 3 2 1"
+                  "\t Probability: 0.00",
                   "Widespread branched:", "absent", "Rarely-ocurring branched:", "absent", "",
+                  // Both structures the task allows are kept: nothing is outside the list.
+                  "Probability that the structure is none of these: at most 0.00", "",
                   "The best structure carbon by carbon: calculated, measured (spin system, "
                   "offset added) and their difference:",
                   "",
