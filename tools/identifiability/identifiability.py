@@ -31,6 +31,7 @@ import notation
 import units
 
 MODES = ("none", "one", "all")
+NOISE = ("laplace", "resample")
 ENTRY = re.compile(r"^\s*([0-9]+): (\S+)\t", re.M)
 
 
@@ -69,7 +70,7 @@ def draw_unit(rng: random.Random, size: int, templates: dict, types: list,
     raise RuntimeError(f"no unit of {size} residues could be calculated in 200 draws")
 
 
-def make_task(rng: random.Random, unit: units.Unit, model: noise.NoiseModel,
+def make_task(rng: random.Random, unit: units.Unit, model,
               max_offset: int) -> Task:
     offset = rng.randint(-max_offset, max_offset)
     nodes = [n for n in unit.residues if unit.shifts[n]]
@@ -172,8 +173,11 @@ def parse_args(argv):
                         help="share of linear units; the rest are branched")
     parser.add_argument("--max-side", type=int, default=2,
                         help="most residues in the side chains of a branched unit")
+    parser.add_argument("--noise", choices=NOISE, default="laplace",
+                        help="laplace: the two-part Laplace model fitted to the residuals; "
+                             "resample: whole residues' measured residual vectors")
     parser.add_argument("--noise-scale", type=float, default=1.0,
-                        help="multiplies both scales of the measured noise model")
+                        help="multiplies the noise (both scales of the Laplace model)")
     parser.add_argument("--noise-only", action="store_true",
                         help="print the measured residuals and the noise model, and stop")
     parser.add_argument("--timeout", type=float, default=3600, help="seconds per search")
@@ -275,13 +279,19 @@ def run(args) -> int:
         print_noise(residuals, offsets, model, figures, args.noise_scale)
         if args.noise_only:
             return 0
+        if args.noise == "resample":
+            model = noise.ResampledNoise.from_residuals(residuals)
+            simulated = noise.simulated_figures(model.scaled(args.noise_scale))
+            print(f"Resampled noise: the {len(model.vectors)} residues' residual vectors "
+                  f"(simulated: mean |residual| {simulated['mean_abs'] / 10:.2f} ppm, root mean "
+                  f"square {simulated['rms'] / 10:.2f} ppm).\n")
         for (low, high), count in zip(args.sizes, args.tasks):
             more, again = measure_range(program, low, high, count,
                                         model.scaled(args.noise_scale), args)
             rows += more
             redrawn += again
     print(table(rows))
-    print(f"\n{sum(args.tasks)} tasks, LINK modes {','.join(args.links)}"
+    print(f"\n{sum(args.tasks)} tasks, {args.noise} noise, LINK modes {','.join(args.links)}"
           f"{', DISTINCT' if args.distinct else ''}, seed {args.seed}, LIMIT {args.limit}; "
           f"{redrawn} units drawn again (calculation failed); "
           f"{time.perf_counter() - started:.0f} s in all.")

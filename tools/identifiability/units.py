@@ -165,6 +165,12 @@ class Program:
     def search(self, name: str, task: str, timeout: float = 3600) -> tuple:
         """Runs the task file text under `name`: (result file text or None, console output,
         wall seconds). The task's files are removed afterwards."""
+        result, _, console, seconds = self.search_with_report(name, task, timeout)
+        return result, console, seconds
+
+    def search_with_report(self, name: str, task: str, timeout: float = 3600) -> tuple:
+        """As search, and the JSON report the task's REPORT line writes (None without one):
+        (result, report, console, seconds). Runs of different names may go on side by side."""
         paths = [self.work / (name + ext) for ext in (".TSK", ".RES", ".CKP", ".HTML", ".JSON")]
         for path in paths:
             path.unlink(missing_ok=True)
@@ -176,9 +182,10 @@ class Program:
             console = f"(stopped after {timeout:.0f} s)"
         seconds = time.perf_counter() - began
         result = paths[1].read_text(encoding="ascii") if paths[1].exists() else None
+        report = paths[4].read_text(encoding="utf-8") if paths[4].exists() else None
         for path in paths:
             path.unlink(missing_ok=True)
-        return result, console, seconds
+        return result, report, console, seconds
 
 
 def calculate_unit(program: Program, unit: Unit) -> bool:
