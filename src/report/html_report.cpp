@@ -206,7 +206,9 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
   if (structure.SpinSystems) {
     html += "<p class=\"spin-systems\">Spin systems:";
     for (std::size_t r = 0; r < structure.SpinSystems->size(); ++r) {
-      html += " " + TagMarkup(r) + " " + std::to_string(At(*structure.SpinSystems, r) + 1);
+      // A phosphate has no spin system; the result file writes it "-".
+      const int line = At(*structure.SpinSystems, r);
+      html += " " + TagMarkup(r) + " " + (line < 0 ? std::string("–") : std::to_string(line + 1));
     }
     html += "</p>\n";
   }

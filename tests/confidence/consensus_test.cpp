@@ -153,8 +153,9 @@ TEST(ConsensusTest, SummaryAndConsensusOnThePage) {
   for (xmlNode* element : testing::Elements(page.Root())) {
     ids.push_back(testing::Attribute(element, "id"));
     if (ids.back() == "rank-2") {
-      const std::string heading = testing::TextOf(testing::ElementsNamed(element, "h2").at(0));
-      EXPECT_NE(heading.find("probability 0.31"), std::string::npos) << heading;
+      const std::string section = testing::TextOf(element);
+      EXPECT_NE(section.find("probability 0.31"), std::string::npos) << section;
+      EXPECT_NE(section.find("Spin systems: A 1 B – C 2 D 3"), std::string::npos) << section;
     }
   }
   for (xmlNode* link : testing::ElementsNamed(page.Root(), "a")) {
