@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "confidence/consensus.hpp"
 #include "console/checked.hpp"
 #include "report/markup.hpp"
 #include "report/residue_symbols.hpp"
@@ -23,7 +24,7 @@ constexpr char kLinkColour[] = "#C51B7D";
 
 // The style sheet of every page, with the style of the bonds LINK lines fixed when the task has
 // LINK lines. No "<" or "&" in it: the page must stay well-formed XML.
-std::string StyleSheet(bool links) {
+std::string StyleSheet(bool links, bool probabilities) {
   std::string css =
       "body{font-family:'DejaVu Sans',Arial,sans-serif;color:#222;margin:24px;max-width:960px}"
       "h1{font-size:22px;margin:0 0 4px}h2{font-size:17px;margin:0 0 6px}"
@@ -64,6 +65,17 @@ std::string StyleSheet(bool links) {
     const auto colour = static_cast<tSnfgColour>(c);
     css += std::string(".") + ColourClassName(colour) + "{fill:" + ColourValue(colour) + "}";
   }
+  if (probabilities) {
+    css +=
+        ".probability{font-weight:normal;margin-left:10px}"
+        "table.summary,table.settled{border-collapse:collapse;font-size:13px}"
+        "table.summary th,table.summary td,table.settled th,table.settled td"
+        "{border:1px solid #ccc;padding:3px 8px;text-align:left;vertical-align:top}"
+        "table.summary td.number{text-align:right}table.summary tr.outside td{color:#555}"
+        ".open-cell{color:#888;font-style:italic}"
+        "ul.open,ul.deciding{margin:4px 0;padding-left:20px}ul.open li,ul.deciding li{margin:3px 0}"
+        ".share{color:#555}";
+  }
   if (links) {
     css += std::string("svg.snfg .bond.linked line,svg.link-key line{stroke:") + kLinkColour +
            ";stroke-width:3.5}svg.snfg .link-mark{font-size:9px;font-weight:bold;fill:" +
@@ -73,11 +85,12 @@ std::string StyleSheet(bool links) {
   return css;
 }
 
-std::string Document(const std::string& title, const std::string& body, bool links = false) {
+std::string Document(const std::string& title, const std::string& body, bool links = false,
+                     bool probabilities = false) {
   return "<!DOCTYPE html>\n"
          "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n"
          "<head>\n<meta charset=\"UTF-8\"/>\n<title>" +
-         EscapeXml(title) + "</title>\n<style>" + StyleSheet(links) +
+         EscapeXml(title) + "</title>\n<style>" + StyleSheet(links, probabilities) +
          "</style>\n</head>\n<body>\n" + body +
          "<p class=\"note\">Written by GLYCOMB. Symbols: Symbol Nomenclature for Glycans "
          "(SNFG).</p>\n</body>\n</html>\n";
@@ -181,6 +194,10 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
   if (structure.Offset) {
     html += "<span class=\"offset\">offset " + SignedPpm(*structure.Offset) + " ppm</span>";
   }
+  if (structure.Probability) {
+    html += "<span class=\"probability\">probability " + ProbabilityText(*structure.Probability) +
+            "</span>";
+  }
   html += "<span class=\"shape\">" + std::string(ShapeClassName(structure.ShapeClass)) + " (" +
           EscapeXml(structure.Shape) + ")</span></h2>\n<p class=\"note\">Sum of the differences " +
           Ppm(structure.Deviation) + " ppm over " + std::to_string(task.Spectrum.size()) +
@@ -189,7 +206,9 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
   if (structure.SpinSystems) {
     html += "<p class=\"spin-systems\">Spin systems:";
     for (std::size_t r = 0; r < structure.SpinSystems->size(); ++r) {
-      html += " " + TagMarkup(r) + " " + std::to_string(At(*structure.SpinSystems, r) + 1);
+      // A phosphate has no spin system; the result file writes it "-".
+      const int line = At(*structure.SpinSystems, r);
+      html += " " + TagMarkup(r) + " " + (line < 0 ? std::string("–") : std::to_string(line + 1));
     }
     html += "</p>\n";
   }
@@ -203,6 +222,122 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
                         " ppm or more are highlighted.");
   }
   return html + "</section>\n";
+}
+
+
+bool HasProbabilities(const tSearchReport& report) {
+  return report.OutsideList ||
+         std::any_of(report.Structures.begin(), report.Structures.end(),
+                     [](const tReportStructure& s) { return s.Probability.has_value(); });
+}
+
+std::string RankLink(std::size_t rank) {
+  return "<a href=\"#rank-" + std::to_string(rank) + "\">" + std::to_string(rank) + "</a>";
+}
+
+std::string RankLinks(const std::vector<std::size_t>& ranks) {
+  std::string html;
+  for (std::size_t k = 0; k < ranks.size(); ++k) html += (k == 0 ? "" : ", ") + RankLink(ranks[k]);
+  return html;
+}
+
+// One row per kept polymer and one for the rest.
+std::string SummaryTable(const tSearchReport& report) {
+  std::string html =
+      "<section class=\"summary\" id=\"summary\">\n<h2>Summary</h2>\n<table class=\"summary\">"
+      "<thead><tr><th>Rank</th><th>Probability</th><th>Dev., ppm per carbon</th><th>IUPAC</th>"
+      "</tr></thead><tbody>";
+  for (const tReportStructure& structure : report.Structures) {
+    html += "<tr><td class=\"number\">" + RankLink(structure.Rank) + "</td><td class=\"number\">" +
+            (structure.Probability ? ProbabilityText(*structure.Probability) : "–") +
+            "</td><td class=\"number\">" + EscapeXml(structure.MeanDeviation) + "</td><td><code>" +
+            EscapeXml(structure.Iupac) + "</code></td></tr>";
+  }
+  if (report.OutsideList) {
+    html += "<tr class=\"outside\"><td colspan=\"4\">Outside the list: at most " +
+            ProbabilityText(*report.OutsideList) + "</td></tr>";
+  }
+  return html + "</tbody></table>\n</section>\n";
+}
+
+// Spin system `line` (0-based) as its number, with the letter and colour of the residue the best
+// structure matched to it, as its drawing shows it.
+std::string SpinSystemMarkup(int line, const tReportStructure& best) {
+  std::string html = "spin system " + std::to_string(line + 1);
+  const std::vector<int>& lines = *best.SpinSystems;
+  const auto at = std::find(lines.begin(), lines.end(), line);
+  if (at != lines.end()) {
+    html += " (" + TagMarkup(static_cast<std::size_t>(at - lines.begin())) + ")";
+  }
+  return html;
+}
+
+std::string AttachmentMarkup(const tAttachmentValue& value, const tReportStructure& best) {
+  if (value.Phosphate) return "phosphate";
+  return "(1→" + std::to_string(value.Position) + ") " + SpinSystemMarkup(value.Carrier, best);
+}
+
+std::string ShareMarkup(const tSharers& sharers) {
+  return " <span class=\"share\">" + ProbabilityText(sharers.Probability) + " (" +
+         RankLinks(sharers.Ranks) + ")</span>";
+}
+
+// What every likely polymer shares, what they do not, and the correlations that would decide.
+std::string ConsensusSections(const tConsensus& consensus, const tReportStructure& best) {
+  const std::string set = RankLinks(consensus.Likely.Ranks) + " (together " +
+                          ProbabilityText(consensus.Likely.Probability) + ")";
+  std::string html =
+      "<section class=\"settled\" id=\"settled\">\n<h2>Settled</h2>\n<p class=\"note\">Shared by "
+      "every polymer of the likely set: " +
+      set +
+      ". Spin systems are numbered as the spectrum lines of the task; the letter is the residue "
+      "of the best structure matched to it.</p>\n<table class=\"settled\"><thead><tr>"
+      "<th>Spin system</th><th>Residue</th><th>Attached to</th></tr></thead><tbody>";
+  const std::string open_cell = "<span class=\"open-cell\">open</span>";
+  std::string open;
+  for (const tSpinSystemFacts& facts : consensus.SpinSystems) {
+    const std::string name = SpinSystemMarkup(facts.SpinSystem, best);
+    html += "<tr><td>" + name + "</td><td>" +
+            (facts.ResidueSettled ? EscapeXml(facts.Residue.front().Iupac) : open_cell) +
+            "</td><td>" +
+            (facts.AttachmentSettled ? AttachmentMarkup(facts.Attachment.front(), best)
+                                     : open_cell) +
+            "</td></tr>";
+    if (!facts.ResidueSettled) {
+      open += "<li>" + name + ", residue:";
+      for (std::size_t k = 0; k < facts.Residue.size(); ++k) {
+        open += std::string(k == 0 ? " " : "; ") + EscapeXml(facts.Residue[k].Iupac) +
+                ShareMarkup(facts.Residue[k].Sharers);
+      }
+      open += "</li>";
+    }
+    if (!facts.AttachmentSettled) {
+      open += "<li>" + name + ", attached to:";
+      for (std::size_t k = 0; k < facts.Attachment.size(); ++k) {
+        open += std::string(k == 0 ? " " : "; ") + AttachmentMarkup(facts.Attachment[k], best) +
+                ShareMarkup(facts.Attachment[k].Sharers);
+      }
+      open += "</li>";
+    }
+  }
+  html += "</tbody></table>\n</section>\n<section class=\"open\" id=\"open\">\n<h2>Open</h2>\n";
+  if (open.empty()) {
+    html += "<p>Nothing: the likely polymers agree on every residue and linkage.</p>\n";
+  } else {
+    html += "<p class=\"note\">Each alternative with the summed probability and the ranks of the "
+            "likely polymers that have it.</p>\n<ul class=\"open\">" + open + "</ul>\n";
+  }
+  html += "</section>\n";
+  if (!consensus.Deciding.empty()) {
+    html += "<section class=\"deciding\" id=\"deciding\">\n<h2>What would decide it</h2>\n<p class=\"note\">The LINK line to add to the task "
+            "when the cross-peak is seen, the most even split first.</p>\n<ul class=\"deciding\">";
+    for (const tDecidingLink& link : consensus.Deciding) {
+      html += "<li><code>" + LinkLineText(link) + "</code> " + EscapeXml(DecidingText(link)) +
+              "</li>";
+    }
+    html += "</ul>\n</section>\n";
+  }
+  return html;
 }
 
 }  // namespace
@@ -219,8 +354,16 @@ std::string SearchReportPage(const tSearchReport& report) {
     const auto [low, high] = std::minmax_element(task.Spectrum.begin(), task.Spectrum.end());
     spectrum += ", " + Ppm(*low) + " to " + Ppm(*high) + " ppm (corrected)";
   }
+  const bool probabilities = HasProbabilities(report);
   std::string body = "<h1>GLYCOMB report</h1>\n<p class=\"source\">" + EscapeXml(task.TaskFile) +
-                     "</p>\n<section class=\"task\">\n<h2>Task</h2>\n<table class=\"facts\">\n" +
+                     "</p>\n";
+  if (probabilities) {
+    body += SummaryTable(report);
+    if (const std::optional<tConsensus> consensus = FindConsensus(report)) {
+      body += ConsensusSections(*consensus, report.Structures.front());
+    }
+  }
+  body += "<section class=\"task\">\n<h2>Task</h2>\n<table class=\"facts\">\n" +
                      FactRow("Composition", "<code>" + EscapeXml(task.Composition) + "</code>") +
                      FactRow("Measured spectrum", spectrum) + FactRow("Options", options) +
                      (task.Links.empty() ? "" : FactRow("LINK lines", LinkLines(task.Links))) +
@@ -234,7 +377,7 @@ std::string SearchReportPage(const tSearchReport& report) {
   for (std::size_t i = 0; i < report.Structures.size(); ++i) {
     body += StructureSection(report.Structures[i], task, i == 0);
   }
-  return Document("GLYCOMB report: " + task.TaskFile, body, !task.Links.empty());
+  return Document("GLYCOMB report: " + task.TaskFile, body, !task.Links.empty(), probabilities);
 }
 
 std::string StructureReportPage(const tReportStructure& structure,

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "confidence/consensus.hpp"
 #include "report/markup.hpp"
 #include "report/residue_symbols.hpp"
 #include "report/stick_plot.hpp"
@@ -18,6 +19,12 @@ json PpmList(const signal_array& shifts) {
   json list = json::array();
   for (const std::int32_t shift : shifts) list.push_back(InPpm(shift));
   return list;
+}
+
+json Anomeric(std::uint8_t anomeric) {
+  return anomeric == kAnomericAlpha  ? json("alpha")
+         : anomeric == kAnomericBeta ? json("beta")
+                                     : json();
 }
 
 // `links`: whether the task has LINK lines; every residue then says which one fixed the bond to
@@ -44,9 +51,7 @@ json Residues(const tReportStructure& structure, const std::vector<signal_array>
         {"tag", ResidueTag(r)},
         {"name", residue.Name},
         {"iupac", IupacResidueName(residue, AminoSubstituted(unit, static_cast<int>(r)))},
-        {"anomeric", residue.Anomeric == kAnomericAlpha  ? json("alpha")
-                     : residue.Anomeric == kAnomericBeta ? json("beta")
-                                                         : json()},
+        {"anomeric", Anomeric(residue.Anomeric)},
         {"absolute", residue.Phosphate ? json() : json(residue.Absolute == kAbsoluteL ? "L" : "D")},
         {"attached_to", carrier[r]},
         {"position", position[r]},
@@ -60,6 +65,57 @@ json Residues(const tReportStructure& structure, const std::vector<signal_array>
     list.push_back(std::move(entry));
   }
   return list;
+}
+
+json Ranks(const std::vector<std::size_t>& ranks) {
+  json list = json::array();
+  for (const std::size_t rank : ranks) list.push_back(rank);
+  return list;
+}
+
+// Spin systems counted from 1, as the task's lines and LINK lines count them.
+json ConsensusJson(const tConsensus& consensus) {
+  json spin_systems = json::array();
+  for (const tSpinSystemFacts& facts : consensus.SpinSystems) {
+    json residues = json::array(), attachments = json::array();
+    for (const tResidueValue& value : facts.Residue) {
+      residues.push_back({{"name", value.Name},
+                          {"iupac", value.Iupac},
+                          {"anomeric", Anomeric(value.Anomeric)},
+                          {"absolute", value.Absolute == kAbsoluteL ? "L" : "D"},
+                          {"structures", Ranks(value.Sharers.Ranks)},
+                          {"probability", value.Sharers.Probability}});
+    }
+    for (const tAttachmentValue& value : facts.Attachment) {
+      attachments.push_back(
+          {{"phosphate", value.Phosphate},
+           {"spin_system", value.Phosphate ? json() : json(value.Carrier + 1)},
+           {"position", value.Phosphate ? json() : json(value.Position)},
+           {"structures", Ranks(value.Sharers.Ranks)},
+           {"probability", value.Sharers.Probability}});
+    }
+    spin_systems.push_back(
+        {{"spin_system", facts.SpinSystem + 1},
+         {"residue", {{"settled", facts.ResidueSettled}, {"alternatives", std::move(residues)}}},
+         {"attached_to",
+          {{"settled", facts.AttachmentSettled}, {"alternatives", std::move(attachments)}}}});
+  }
+  json deciding = json::array();
+  for (const tDecidingLink& link : consensus.Deciding) {
+    deciding.push_back({{"link", LinkLineText(link)},
+                        {"from", link.From + 1},
+                        {"position", link.Position},
+                        {"to", link.To + 1},
+                        {"present", Ranks(link.Present.Ranks)},
+                        {"present_probability", link.Present.Probability},
+                        {"absent", Ranks(link.Absent.Ranks)},
+                        {"absent_probability", link.Absent.Probability},
+                        {"text", DecidingText(link)}});
+  }
+  return {{"structures", Ranks(consensus.Likely.Ranks)},
+          {"probability", consensus.Likely.Probability},
+          {"spin_systems", std::move(spin_systems)},
+          {"deciding", std::move(deciding)}};
 }
 
 }  // namespace
@@ -83,6 +139,7 @@ std::string SearchReportJson(const tSearchReport& report) {
         {"residues", Residues(structure, matching, !task.Links.empty())},
     };
     if (structure.Offset) entry["offset_ppm"] = InPpm(*structure.Offset);
+    if (structure.Probability) entry["probability"] = *structure.Probability;
     structures.push_back(std::move(entry));
   }
   json task_entry = {
@@ -108,11 +165,15 @@ std::string SearchReportJson(const tSearchReport& report) {
   task_entry["spectrum_ppm"] = PpmList(task.Spectrum);
   task_entry["structures_checked"] = task.StructuresChecked;
   task_entry["run_time_s"] = std::round(task.ElapsedSeconds * 1000) / 1000;
-  const json document = {
+  json document = {
       {"program", "GLYCOMB"},
       {"task", std::move(task_entry)},
       {"structures", std::move(structures)},
   };
+  if (report.OutsideList) document["outside_list"] = *report.OutsideList;
+  if (const std::optional<tConsensus> consensus = FindConsensus(report)) {
+    document["consensus"] = ConsensusJson(*consensus);
+  }
   // Names from data files in another encoding than UTF-8 are written with U+FFFD.
   return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
