@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <utility>
 
+#include "confidence/probability.hpp"
 #include "report/residue_symbols.hpp"
 
 namespace glycomb {
@@ -174,20 +174,14 @@ std::string RankList(const std::vector<std::size_t>& ranks) {
   return text;
 }
 
-std::string ProbabilityText(double probability) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", probability);
-  return text;
-}
-
 std::string DecidingText(const tDecidingLink& link) {
   std::string text = "HMBC H-1 of spin system " + std::to_string(link.From + 1) + " / C-" +
                      std::to_string(link.Position) + " of spin system " +
                      std::to_string(link.To + 1) + ": present in " + RankList(link.Present.Ranks) +
-                     " (" + ProbabilityText(link.Present.Probability) + ")";
+                     " (" + FormatProbability(link.Present.Probability) + ")";
   if (!link.Absent.Ranks.empty()) {
     text += ", absent in " + RankList(link.Absent.Ranks) + " (" +
-            ProbabilityText(link.Absent.Probability) + ")";
+            FormatProbability(link.Absent.Probability) + ")";
   }
   return text;
 }

@@ -88,7 +88,4 @@ std::string DecidingText(const tDecidingLink& link);
 // Ranks as a reader lists them: "2", "1 and 3", "1, 3 and 4".
 std::string RankList(const std::vector<std::size_t>& ranks);
 
-// A probability with two decimals: "0.71".
-std::string ProbabilityText(double probability);
-
 }  // namespace glycomb

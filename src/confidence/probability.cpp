@@ -33,4 +33,8 @@ std::string FormatProbability(double probability) {
   return std::to_string(hundredths / 100) + "." + (digits.size() == 1 ? "0" : "") + digits;
 }
 
+std::string FormatUpperBound(double probability) {
+  return FormatProbability(std::ceil(probability * 100 - 1e-9) / 100);
+}
+
 }  // namespace glycomb

@@ -41,5 +41,7 @@ tProbabilities StructureProbabilities(const std::vector<std::uint32_t>& sums, do
 
 // A probability as the result file and the page write it: two decimals.
 std::string FormatProbability(double probability);
+// An upper bound of a probability in two decimals that still bound it (rounded up).
+std::string FormatUpperBound(double probability);
 
 }  // namespace glycomb

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "confidence/consensus.hpp"
+#include "confidence/probability.hpp"
 #include "console/checked.hpp"
 #include "report/markup.hpp"
 #include "report/residue_symbols.hpp"
@@ -195,7 +196,7 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
     html += "<span class=\"offset\">offset " + SignedPpm(*structure.Offset) + " ppm</span>";
   }
   if (structure.Probability) {
-    html += "<span class=\"probability\">probability " + ProbabilityText(*structure.Probability) +
+    html += "<span class=\"probability\">probability " + FormatProbability(*structure.Probability) +
             "</span>";
   }
   html += "<span class=\"shape\">" + std::string(ShapeClassName(structure.ShapeClass)) + " (" +
@@ -249,13 +250,13 @@ std::string SummaryTable(const tSearchReport& report) {
       "</tr></thead><tbody>";
   for (const tReportStructure& structure : report.Structures) {
     html += "<tr><td class=\"number\">" + RankLink(structure.Rank) + "</td><td class=\"number\">" +
-            (structure.Probability ? ProbabilityText(*structure.Probability) : "–") +
+            (structure.Probability ? FormatProbability(*structure.Probability) : "–") +
             "</td><td class=\"number\">" + EscapeXml(structure.MeanDeviation) + "</td><td><code>" +
             EscapeXml(structure.Iupac) + "</code></td></tr>";
   }
   if (report.OutsideList) {
     html += "<tr class=\"outside\"><td colspan=\"4\">Outside the list: at most " +
-            ProbabilityText(*report.OutsideList) + "</td></tr>";
+            FormatUpperBound(*report.OutsideList) + "</td></tr>";
   }
   return html + "</tbody></table>\n</section>\n";
 }
@@ -278,14 +279,14 @@ std::string AttachmentMarkup(const tAttachmentValue& value, const tReportStructu
 }
 
 std::string ShareMarkup(const tSharers& sharers) {
-  return " <span class=\"share\">" + ProbabilityText(sharers.Probability) + " (" +
+  return " <span class=\"share\">" + FormatProbability(sharers.Probability) + " (" +
          RankLinks(sharers.Ranks) + ")</span>";
 }
 
 // What every likely polymer shares, what they do not, and the correlations that would decide.
 std::string ConsensusSections(const tConsensus& consensus, const tReportStructure& best) {
   const std::string set = RankLinks(consensus.Likely.Ranks) + " (together " +
-                          ProbabilityText(consensus.Likely.Probability) + ")";
+                          FormatProbability(consensus.Likely.Probability) + ")";
   std::string html =
       "<section class=\"settled\" id=\"settled\">\n<h2>Settled</h2>\n<p class=\"note\">Shared by "
       "every polymer of the likely set: " +

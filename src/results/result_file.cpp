@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -32,9 +31,6 @@ std::string ResultEntryLine(std::size_t index, const std::string& structure_text
   return (rank <= 9 ? " " : "") + std::to_string(rank) + ": " + structure_text + "\t(" + shape +
          ")\t Dev.: " + mean;
 }
-
-// An upper bound as two decimals that still bound it.
-double RoundedUp(double probability) { return std::ceil(probability * 100 - 1e-9) / 100; }
 
 // A signed offset in ppm: "+0.3", "-1.2", "0.0".
 std::string SignedTenths(std::int32_t tenths) {
@@ -160,7 +156,7 @@ std::string ReportText(const tBestStructures& best, const tTopologyTable& topolo
   if (probabilities != nullptr) {
     line("");
     line("Probability that the structure is none of these: at most " +
-         FormatProbability(RoundedUp(probabilities->Outside)));
+         FormatUpperBound(probabilities->Outside));
   }
   if (best_calculated != nullptr && count > 0 && task.SpinSystems != 0) {
     WriteCarbonTable(line, best.Entry(0), task, residues, *best_calculated);

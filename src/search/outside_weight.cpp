@@ -51,7 +51,8 @@ std::optional<double> OutsideWeight(const tSearchTables& tables, const tBestStru
       SizeSpectrumArrays(model, tables.Task, tables.Residues);
       model.WorkingStructure.Nodes.assign(tables.Task.ResidueCount, tStructureNode{});
       tSequenceChoices choices;
-      tOutsideDescent descent(tables.Topologies, calculator, tables.Measured, best, rule, phosphate);
+      const tBestStructures held = best;  // its own: a table's look-up uses scratch of its own
+      tOutsideDescent descent(tables.Topologies, calculator, tables.Measured, held, rule, phosphate);
       std::set<tSequenceKey> seen;
       for (std::size_t pass; (pass = next_pass.fetch_add(1)) < passes.size();) {
         // An equivalent sequence gives the same structures as an earlier one of its pass: they

@@ -93,13 +93,12 @@ void tOutsideDescent::Leaf() {
       return;
     }
   }
+  // A kept structure (or another written form of a kept polymer) is in the list.
   ApplyChoices();
+  if (best_.Holds(*structure_)) return;
   if (measured_.LinkCount() > 0) partial_.Attach(*structure_);
   const tScore score = scorer_.Score(sorted, partial_.Residues(), partial_.ResidueCount());
-  if (score.Sum == kInfeasibleSum) return;
-  // A candidate at or below the worst kept sum may be a kept polymer, which is in the list.
-  if (score.Sum <= rule_.Worst && best_.Holds(*structure_)) return;
-  Add(1, score.Sum);
+  if (score.Sum != kInfeasibleSum) Add(1, score.Sum);
 }
 
 void tOutsideDescent::Add(std::int64_t candidates, std::uint32_t sum) {
