@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "confidence/consensus.hpp"
+#include "report/consensus.hpp"
 #include "confidence/probability.hpp"
 #include "console/checked.hpp"
 #include "report/markup.hpp"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "confidence/consensus.hpp"
+#include "report/consensus.hpp"
 #include "report/markup.hpp"
 #include "report/residue_symbols.hpp"
 #include "report/stick_plot.hpp"

@@ -12,6 +12,7 @@
 #include "search/internal/sequence_outcomes.hpp"
 #include "search/passes.hpp"
 #include "search/sequence_enumerator.hpp"
+#include "spectrum/spectrum_calculation.hpp"
 
 namespace glycomb {
 namespace {
@@ -20,6 +21,61 @@ std::array<bool, kMaxResidues + 1> PhosphateEntries(const tTask& task) {
   std::array<bool, kMaxResidues + 1> phosphate{};
   for (std::size_t i = 1; i <= task.ResidueCount; ++i) phosphate[i] = At(task.Residues, i).NameIndex == 0;
   return phosphate;
+}
+
+// What the threads of the pass share: the passes are handed out in order, and each pass's weight
+// is summed on its own, in the order of generation.
+struct tOutsideJob {
+  tOutsideJob(const tSearchTables& tables, const tBestStructures& best, const tOutsideRule& rule,
+              const tStopToken& stop)
+      : Tables(tables),
+        Best(best),
+        Rule(rule),
+        Stop(stop),
+        Passes(SearchPasses(tables.Task, tables.Topologies)),
+        Enumerator(tables.Task, tables.Residues, tables.Topologies),
+        Calculator(tables.Task.Residues, tables.Residues, tables.Topologies, tables.Shifts),
+        Phosphate(PhosphateEntries(tables.Task)),
+        Weights(Passes.size()) {}
+
+  const tSearchTables& Tables;
+  const tBestStructures& Best;
+  const tOutsideRule& Rule;
+  const tStopToken& Stop;
+  const std::vector<tPass> Passes;
+  const tSequenceEnumerator Enumerator;
+  const tSpectrumCalculator Calculator;
+  const std::array<bool, kMaxResidues + 1> Phosphate;
+  std::vector<double> Weights;  // by pass
+  std::atomic<std::size_t> NextPass{0};
+  std::atomic<bool> Ended{false};  // a stop request, or an error in some thread
+};
+
+// One thread: weighs passes until none is left or the job has ended.
+void WeighPasses(tOutsideJob& job) {
+  const tTask& task = job.Tables.Task;
+  tStructureModel model;
+  SizeSpectrumArrays(model, task, job.Tables.Residues);
+  model.WorkingStructure.Nodes.assign(task.ResidueCount, tStructureNode{});
+  tSequenceChoices choices;
+  const tBestStructures held = job.Best;  // its own: a table's look-up uses scratch of its own
+  tOutsideDescent descent(job.Tables.Topologies, job.Calculator, job.Tables.Measured, held,
+                          job.Rule, job.Phosphate);
+  std::set<tSequenceKey> seen;
+  for (std::size_t pass; (pass = job.NextPass.fetch_add(1)) < job.Passes.size();) {
+    // An equivalent sequence gives the same structures as an earlier one of its pass: they count
+    // once. (Those of an earlier pass count again: more, never less.)
+    seen.clear();
+    job.Enumerator.ForEachSequence(job.Passes[pass], model.WorkingStructure, [&](bool passes) {
+      if (passes && seen.insert(SequenceKey(model.WorkingStructure, task)).second) {
+        BuildCarbonOffsets(model, task, job.Tables.Residues);
+        job.Enumerator.Choices(model.WorkingStructure, choices);
+        job.Weights[pass] += descent.Weight(model, choices);
+      }
+      if (job.Stop.StopRequested()) job.Ended.store(true);
+      return !job.Ended.load();
+    });
+  }
 }
 
 }  // namespace
@@ -35,60 +91,31 @@ std::optional<double> OutsideWeight(const tSearchTables& tables, const tBestStru
   rule.Scale = scale;
   rule.Negligible = negligible;
 
-  const std::vector<tPass> passes = SearchPasses(tables.Task, tables.Topologies);
-  const tSequenceEnumerator enumerator(tables.Task, tables.Residues, tables.Topologies);
-  const tSpectrumCalculator calculator(tables.Task.Residues, tables.Residues, tables.Topologies,
-                                       tables.Shifts);
-  const auto phosphate = PhosphateEntries(tables.Task);
-  std::vector<double> weights(passes.size());  // by pass, each summed in the order of generation
-  std::atomic<std::size_t> next_pass{0};
-  std::atomic<bool> ended{false};
+  tOutsideJob job(tables, best, rule, stop);
   std::mutex error_mutex;
   std::exception_ptr error;
   const auto work = [&] {
     try {
-      tStructureModel model;
-      SizeSpectrumArrays(model, tables.Task, tables.Residues);
-      model.WorkingStructure.Nodes.assign(tables.Task.ResidueCount, tStructureNode{});
-      tSequenceChoices choices;
-      const tBestStructures held = best;  // its own: a table's look-up uses scratch of its own
-      tOutsideDescent descent(tables.Topologies, calculator, tables.Measured, held, rule, phosphate);
-      std::set<tSequenceKey> seen;
-      for (std::size_t pass; (pass = next_pass.fetch_add(1)) < passes.size();) {
-        // An equivalent sequence gives the same structures as an earlier one of its pass: they
-        // count once. (Those of an earlier pass count again: more, never less.)
-        seen.clear();
-        enumerator.ForEachSequence(passes[pass], model.WorkingStructure, [&](bool passes_checks) {
-          if (passes_checks && seen.insert(SequenceKey(model.WorkingStructure, tables.Task)).second) {
-            BuildCarbonOffsets(model, tables.Task, tables.Residues);
-            enumerator.Choices(model.WorkingStructure, choices);
-            weights[pass] += descent.Weight(model, choices);
-          }
-          if (stop.StopRequested() || ended.load()) {
-            ended.store(true);
-            return false;
-          }
-          return true;
-        });
-      }
+      WeighPasses(job);
     } catch (...) {
       std::lock_guard<std::mutex> lock(error_mutex);
       if (!error) error = std::current_exception();
-      ended.store(true);
+      job.Ended.store(true);
     }
   };
   {
-    const std::size_t count = std::max<std::size_t>(1, std::min<std::size_t>(threads, passes.size()));
+    const std::size_t count =
+        std::max<std::size_t>(1, std::min<std::size_t>(threads, job.Passes.size()));
     std::vector<std::thread> workers;
     for (std::size_t w = 1; w < count; ++w) workers.emplace_back(work);
     work();
     for (std::thread& worker : workers) worker.join();
   }
   if (error) std::rethrow_exception(error);
-  if (ended.load()) return std::nullopt;
+  if (job.Ended.load()) return std::nullopt;
   // In the order of the passes, so that the sum is the same however they were shared out.
   double weight = 0;
-  for (const double pass_weight : weights) weight += pass_weight;
+  for (const double pass_weight : job.Weights) weight += pass_weight;
   return weight;
 }
 

@@ -17,7 +17,7 @@ import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 # The floors of src/, lowest first: a folder may include its own headers and those of lower floors.
-FLOORS = ['console', 'databases', 'topology', 'input', 'spectrum', 'scoring', 'search',
+FLOORS = ['console', 'databases', 'topology', 'input', 'spectrum', 'scoring', 'search', 'confidence',
           'checkpoint', 'results', 'report', 'driver']
 
 

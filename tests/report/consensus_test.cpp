@@ -1,4 +1,4 @@
-#include "confidence/consensus.hpp"
+#include "report/consensus.hpp"
 
 #include <gtest/gtest.h>
 
