@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -22,6 +23,30 @@ std::array<bool, kMaxResidues + 1> PhosphateEntries(const tTask& task) {
   for (std::size_t i = 1; i <= task.ResidueCount; ++i) phosphate[i] = At(task.Residues, i).NameIndex == 0;
   return phosphate;
 }
+
+// The weights of the sequences worked out so far, by key: an equivalent sequence of a later pass
+// has the same weight (the same candidates, bounds and cuts), so it is taken from here instead of
+// being descended again. Only an aid to speed: whether a weight is found or worked out, it is the
+// same number. Stops growing at about 64 MB.
+class tKnownWeights {
+ public:
+  template <class tWork>
+  double Find(const tSequenceKey& key, const tWork& work) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (const auto it = known_.find(key); it != known_.end()) return it->second;
+    }
+    const double weight = work();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (known_.size() < kMaxEntries) known_.emplace(key, weight);
+    return weight;
+  }
+
+ private:
+  static constexpr std::size_t kMaxEntries = (std::size_t{64} << 20) / 128;
+  std::mutex mutex_;
+  std::map<tSequenceKey, double> known_;
+};
 
 // What the threads of the pass share: the passes are handed out in order, and each pass's weight
 // is summed on its own, in the order of generation.
@@ -46,6 +71,7 @@ struct tOutsideJob {
   const tSequenceEnumerator Enumerator;
   const tSpectrumCalculator Calculator;
   const std::array<bool, kMaxResidues + 1> Phosphate;
+  tKnownWeights Known;
   std::vector<double> Weights;  // by pass
   std::atomic<std::size_t> NextPass{0};
   std::atomic<bool> Ended{false};  // a stop request, or an error in some thread
@@ -67,10 +93,13 @@ void WeighPasses(tOutsideJob& job) {
     // once. (Those of an earlier pass count again: more, never less.)
     seen.clear();
     job.Enumerator.ForEachSequence(job.Passes[pass], model.WorkingStructure, [&](bool passes) {
-      if (passes && seen.insert(SequenceKey(model.WorkingStructure, task)).second) {
-        BuildCarbonOffsets(model, task, job.Tables.Residues);
-        job.Enumerator.Choices(model.WorkingStructure, choices);
-        job.Weights[pass] += descent.Weight(model, choices);
+      const tSequenceKey key = passes ? SequenceKey(model.WorkingStructure, task) : tSequenceKey{};
+      if (passes && seen.insert(key).second) {
+        job.Weights[pass] += job.Known.Find(key, [&] {
+          BuildCarbonOffsets(model, task, job.Tables.Residues);
+          job.Enumerator.Choices(model.WorkingStructure, choices);
+          return descent.Weight(model, choices);
+        });
       }
       if (job.Stop.StopRequested()) job.Ended.store(true);
       return !job.Ended.load();
