@@ -35,6 +35,10 @@ constexpr double kScale = 5.78;  // tenths of a ppm
 struct tLiteralWeights {
   double Polymers = 0;
   double FirstSequences = 0;
+  // At least what the pass gives when it leaves nothing to a bound: the candidates of first
+  // sequences at most one scale above the worst kept sum exactly, every other one (too far, or
+  // meeting no assignment of the LINK lines) at most as much as a sum of that.
+  double Most = 0;
 };
 
 tLiteralWeights LiteralWeights(const tSearchTables& tables, const tBestStructures& best) {
@@ -68,6 +72,10 @@ tLiteralWeights LiteralWeights(const tSearchTables& tables, const tBestStructure
         calculator.Calculate(structure, model.CarbonOffsets.data(), model.CalculatedSpectrum.data());
         const tScore score = testing::ScoreCalculated(
             scorer, model, tables.Topologies[structure.Topology], sorted);
+        const std::uint32_t far = best.Threshold() + static_cast<std::uint32_t>(kScale);
+        if (first) {
+          weights.Most += std::exp(-(static_cast<double>(std::min(score.Sum, far)) - least) / kScale);
+        }
         if (score.Sum == kInfeasibleSum) return;
         const double weight = std::exp(-(static_cast<double>(score.Sum) - least) / kScale);
         if (first) weights.FirstSequences += weight;
@@ -128,6 +136,7 @@ TEST(OutsideWeightTest, BoundsTheLiteralWeightOfEveryPolymerNotKept) {
         EXPECT_GE(bound, literal.Polymers * (1 - 1e-12)) << text;
       }
       EXPECT_EQ(weight(1e-9, 3), fine) << text;  // bit for bit: summed in the order of passes
+      EXPECT_LE(weight(1e-300, 1), literal.Most * (1 + 1e-9)) << text;
       if (run.Task.SpinSystems != 0) {
         ++spin;
       } else {
