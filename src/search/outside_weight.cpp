@@ -18,12 +18,6 @@
 namespace glycomb {
 namespace {
 
-std::array<bool, kMaxResidues + 1> PhosphateEntries(const tTask& task) {
-  std::array<bool, kMaxResidues + 1> phosphate{};
-  for (std::size_t i = 1; i <= task.ResidueCount; ++i) phosphate[i] = At(task.Residues, i).NameIndex == 0;
-  return phosphate;
-}
-
 // The weights of the sequences worked out so far, by key: an equivalent sequence of a later pass
 // has the same weight (the same candidates, bounds and cuts), so it is taken from here instead of
 // being descended again. Only an aid to speed: whether a weight is found or worked out, it is the

@@ -29,20 +29,26 @@ TEST(ProbabilityTest, ThreeStructuresWorkedByHand) {
 
 TEST(ProbabilityTest, EveryListAddsUpToOneAndFollowsItsSums) {
   std::mt19937 random(19);
+  const auto pick = [&](std::uint32_t below) {
+    return std::uniform_int_distribution<std::uint32_t>(0, below - 1)(random);
+  };
   for (int trial = 0; trial < 500; ++trial) {
-    std::vector<std::uint32_t> sums(1 + random() % 99);
+    std::vector<std::uint32_t> sums(1 + pick(99));
     // Sums far apart as well as ties; some so far from the best that their weight underflows.
-    for (auto& sum : sums) sum = random() % (trial % 2 == 0 ? 40 : 40000);
-    const double outside = trial % 3 == 0 ? 0 : std::ldexp(random() % 1000, -7);
-    const double scale = 1 + random() % 20;
+    for (auto& sum : sums) sum = pick(trial % 2 == 0 ? 40 : 40000);
+    const double outside = trial % 3 == 0 ? 0 : std::ldexp(pick(1000), -7);
+    const double scale = 1 + pick(20);
     const tProbabilities p = StructureProbabilities(sums, outside, scale);
     double total = p.Outside;
     for (std::size_t i = 0; i < sums.size(); ++i) {
       ASSERT_GE(p.Structures[i], 0);
       total += p.Structures[i];
       for (std::size_t j = 0; j < sums.size(); ++j) {
-        if (sums[i] == sums[j]) ASSERT_EQ(p.Structures[i], p.Structures[j]);
-        if (sums[i] < sums[j]) ASSERT_GE(p.Structures[i], p.Structures[j]);
+        if (sums[i] == sums[j]) {
+          ASSERT_EQ(p.Structures[i], p.Structures[j]);
+        } else if (sums[i] < sums[j]) {
+          ASSERT_GE(p.Structures[i], p.Structures[j]);
+        }
       }
     }
     ASSERT_NEAR(total, 1, 1e-12);

@@ -12,32 +12,24 @@ tOutsideDescent::tOutsideDescent(const tTopologyTable& topologies,
                                  const tMeasuredSpectrum& measured, const tBestStructures& best,
                                  const tOutsideRule& rule,
                                  const std::array<bool, kMaxResidues + 1>& phosphate)
-    : topologies_(topologies),
+    : tDescentParts(measured),
+      topologies_(topologies),
       calculator_(calculator),
       measured_(measured),
       best_(best),
       rule_(rule),
-      phosphate_(phosphate),
-      scorer_(measured),
-      fit_(measured),
-      partial_(measured.Size()),
-      open_(measured, fit_.Bound(), measured.Size()),
-      inputs_{partial_, open_, measured},
-      bounds_(inputs_, fit_.Bound(), scorer_, measured.Size()) {}
+      phosphate_(phosphate) {}
 
 double tOutsideDescent::Weight(tStructureModel& model, const tSequenceChoices& choices) {
   weight_ = 0;
   structure_ = &model.WorkingStructure;
   if (choices.Empty()) return weight_;
-  const tTopology& topology = topologies_[structure_->Topology];
   // The search has calculated every block of every sequence before it could end with a table.
-  if (!blocks_.Build(choices, topology, *structure_, calculator_)) {
-    CheckFailed("range check error: a block of a searched sequence");
-  }
   // The order of the variables changes nothing in a sum over all candidates; the open
   // configurations first sharpen the bounds.
-  partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), *structure_, phosphate_,
-                  true);
+  if (!LayOut(model, choices, topologies_[structure_->Topology], calculator_, phosphate_, true)) {
+    CheckFailed("range check error: a block of a searched sequence");
+  }
   // count * exp(-(L - Best) / Scale) <= Negligible when L exceeds the level's cut; never below
   // the worst kept sum, where the table's own candidates lie.
   for (std::size_t level = 0; level <= partial_.Variables(); ++level) {
@@ -46,10 +38,6 @@ double tOutsideDescent::Weight(tStructureModel& model, const tSequenceChoices& c
     cuts_[level] = static_cast<std::uint32_t>(std::clamp<double>(
         std::ceil(rule_.Best + margin), rule_.Worst, static_cast<double>(kNoThreshold - 1)));
   }
-  open_.Prepare(partial_);
-  bounds_.Prepare();
-  partial_.Determine(0);
-  partial_.MergeSorted(0);
   if (!Leaves(0)) Descend(0);
   return weight_;
 }

@@ -10,10 +10,7 @@
 
 #include "scoring/spectrum_score.hpp"
 #include "search/best_structures.hpp"
-#include "search/internal/block_table.hpp"
-#include "search/internal/bounds.hpp"
-#include "search/internal/open_residues.hpp"
-#include "search/internal/partial_structure.hpp"
+#include "search/internal/descent_parts.hpp"
 #include "spectrum/structure_model.hpp"
 
 namespace glycomb {
@@ -29,7 +26,7 @@ struct tOutsideRule {
   double Negligible = 0;
 };
 
-class tOutsideDescent {
+class tOutsideDescent : private tDescentParts {
  public:
   // Every argument must outlive it. `best` is the search's final table.
   tOutsideDescent(const tTopologyTable& topologies, const tSpectrumCalculator& calculator,
@@ -57,13 +54,6 @@ class tOutsideDescent {
   const tBestStructures& best_;
   const tOutsideRule& rule_;
   std::array<bool, kMaxResidues + 1> phosphate_{};
-  tSpectrumScorer scorer_;
-  tAdditiveFit fit_;
-  tBlockTable blocks_;
-  tPartialStructure partial_;
-  tOpenResidues open_;
-  tBoundInputs inputs_;
-  tBoundSet bounds_;
   std::array<std::uint32_t, kMaxLevels> cuts_{};  // by level: a bound above it is negligible
   tStructure* structure_ = nullptr;
   double weight_ = 0;

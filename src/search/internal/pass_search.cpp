@@ -3,12 +3,6 @@
 namespace glycomb {
 namespace {
 
-std::array<bool, kMaxResidues + 1> PhosphateEntries(const tTask& task) {
-  std::array<bool, kMaxResidues + 1> phosphate{};
-  for (std::size_t i = 1; i <= task.ResidueCount; ++i) phosphate[i] = At(task.Residues, i).NameIndex == 0;
-  return phosphate;
-}
-
 std::vector<std::uint8_t> NameOfEntry(const tTask& task) {
   std::vector<std::uint8_t> names;
   for (const tTaskResidue& entry : task.Residues) names.push_back(entry.NameIndex);

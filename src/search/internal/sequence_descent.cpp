@@ -42,17 +42,12 @@ tSequenceDescent::tSequenceDescent(const tTopologyTable& topologies,
                                    const tMeasuredSpectrum& measured, tPruningThreshold& threshold,
                                    const std::array<bool, kMaxResidues + 1>& phosphate,
                                    tSequenceOutcomes& resolved)
-    : topologies_(topologies),
+    : tDescentParts(measured),
+      topologies_(topologies),
       calculator_(calculator),
       measured_(measured),
       threshold_(threshold),
-      phosphate_(phosphate),
-      scorer_(measured),
-      fit_(measured),
-      partial_(measured.Size()),
-      open_(measured, fit_.Bound(), measured.Size()),
-      inputs_{partial_, open_, measured},
-      bounds_(inputs_, fit_.Bound(), scorer_, measured.Size()) {
+      phosphate_(phosphate) {
   resolved_.Store = &resolved;
 }
 
@@ -62,26 +57,18 @@ bool tSequenceDescent::Search(tStructureModel& model, const tSequenceChoices& ch
   structure_ = &structure;
   result_ = &result;
   if (choices.Empty()) return true;
-  const tTopology& topology = topologies_[structure.Topology];
-  if (!blocks_.Build(choices, topology, structure, calculator_)) {
-    result.Failed = true;
-    result.Message = blocks_.FirstFailure();
-    return false;
-  }
   // The open configurations first, once the worker's table is full: the order of the descent then
   // departs from the order of generation, and the table takes the sequence's candidates only
   // after it, so that its threshold comes from earlier candidates. A table that is not full yet
   // fills best in the order of generation.
-  const bool configurations_first = threshold_.LocalFull();
-  partial_.Layout(choices, blocks_, topology, model.CarbonOffsets.data(), structure, phosphate_,
-                  configurations_first);
+  if (!LayOut(model, choices, topologies_[structure.Topology], calculator_, phosphate_,
+              threshold_.LocalFull())) {
+    result.Failed = true;
+    result.Message = blocks_.FirstFailure();
+    return false;
+  }
   resolved_.Key = &key;
   resolved_.Pass = pass;
-  fit_.Refit();
-  open_.Prepare(partial_);
-  bounds_.Prepare();
-  partial_.Determine(0);
-  partial_.MergeSorted(0);
   reordered_.First = result.RecordCount();
   reordered_.Ranks.clear();
   if (use_bounds_ && Prune(0)) {

@@ -10,10 +10,7 @@
 
 #include "scoring/spectrum_score.hpp"
 #include "search/best_structures.hpp"
-#include "search/internal/block_table.hpp"
-#include "search/internal/bounds.hpp"
-#include "search/internal/open_residues.hpp"
-#include "search/internal/partial_structure.hpp"
+#include "search/internal/descent_parts.hpp"
 #include "search/internal/pass_result.hpp"
 #include "search/internal/sequence_outcomes.hpp"
 #include "spectrum/structure_model.hpp"
@@ -52,7 +49,7 @@ class tPruningThreshold {
   std::uint32_t local_threshold_ = kNoThreshold;
 };
 
-class tSequenceDescent {
+class tSequenceDescent : private tDescentParts {
  public:
   // Every argument must outlive it. `phosphate` tells for every composition entry whether it is
   // the phosphate.
@@ -92,13 +89,6 @@ class tSequenceDescent {
   const tMeasuredSpectrum& measured_;
   tPruningThreshold& threshold_;
   std::array<bool, kMaxResidues + 1> phosphate_{};
-  tSpectrumScorer scorer_;
-  tAdditiveFit fit_;
-  tBlockTable blocks_;
-  tPartialStructure partial_;
-  tOpenResidues open_;
-  tBoundInputs inputs_;
-  tBoundSet bounds_;
   tStructure* structure_ = nullptr;
   tPassResult* result_ = nullptr;
   bool use_bounds_ = true;
