@@ -225,7 +225,7 @@ std::string StructureSection(const tReportStructure& structure, const tReportTas
   return html + "</section>\n";
 }
 
-
+// Whether the report states probabilities (then it opens with the summary and the consensus).
 bool HasProbabilities(const tSearchReport& report) {
   return report.OutsideList ||
          std::any_of(report.Structures.begin(), report.Structures.end(),
@@ -330,8 +330,9 @@ std::string ConsensusSections(const tConsensus& consensus, const tReportStructur
   }
   html += "</section>\n";
   if (!consensus.Deciding.empty()) {
-    html += "<section class=\"deciding\" id=\"deciding\">\n<h2>What would decide it</h2>\n<p class=\"note\">The LINK line to add to the task "
-            "when the cross-peak is seen, the most even split first.</p>\n<ul class=\"deciding\">";
+    html += "<section class=\"deciding\" id=\"deciding\">\n<h2>What would decide it</h2>\n"
+            "<p class=\"note\">The LINK line to add to the task when the cross-peak is seen, the "
+            "most even split first.</p>\n<ul class=\"deciding\">";
     for (const tDecidingLink& link : consensus.Deciding) {
       html += "<li><code>" + LinkLineText(link) + "</code> " + EscapeXml(DecidingText(link)) +
               "</li>";

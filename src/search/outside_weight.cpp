@@ -109,7 +109,9 @@ std::optional<double> OutsideWeight(const tSearchTables& tables, const tBestStru
   if (best.BestCount() == 0 || best.BestCount() < best.Limit()) return 0.0;
   tOutsideRule rule;
   rule.Best = best.Entry(0).Deviation;
-  for (std::size_t i = 1; i < best.BestCount(); ++i) rule.Best = std::min(rule.Best, best.Entry(i).Deviation);
+  for (std::size_t i = 1; i < best.BestCount(); ++i) {
+    rule.Best = std::min(rule.Best, best.Entry(i).Deviation);
+  }
   rule.Worst = best.Threshold();
   rule.Scale = scale;
   rule.Negligible = negligible;
