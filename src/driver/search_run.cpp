@@ -170,7 +170,8 @@ namespace {
 // the structures bounded by a pass over the task after the search. A stop request during that
 // pass ends the run without a result, as during the search.
 std::optional<tProbabilities> KeptProbabilities(const tRun& run, const tStopToken& stop) {
-  if (!ShowsProbabilities(run.Task)) return std::nullopt;
+  // An empty list (no structure meets the LINK lines) has nothing to state.
+  if (!ShowsProbabilities(run.Task) || run.BestStructures.BestCount() == 0) return std::nullopt;
   const double scale = kErrorScalePpm * 10;
   const tMeasuredSpectrum measured(run.Task);
   const std::optional<double> outside =
