@@ -2,6 +2,8 @@
 // result file worked out by hand, the offset of a shifted spectrum, and the shipped examples.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -72,6 +74,39 @@ TEST(SpinSearchTest, ThreeResiduesWorkedOutByHand) {
                   "  -6)a-D-Hex-    97.0  72.0  74.0  71.0  71.0  68.5",
                   "   line 2        96.8  72.1  74.1  71.2  70.9  68.6",
                   "   difference     0.2  -0.1  -0.1  -0.2   0.1  -0.1"}));
+}
+
+// The same task with REPORT: what its JSON says of how sure the answer is, worked by hand. The
+// sums are 2.2 and 5.6 ppm and T 0.578 ppm: weights 1 and exp(-3.4 / 0.578) = 0.0027882, so
+// 0.997220 and 0.002780; both structures the task allows are kept, so nothing is outside. The
+// first alone reaches 0.95: every fact of it is settled. Its spin systems are 3 1 2 in written
+// order (A = 2)aDHex on line 3, B = 4)aDHex on line 1, C = 6)aDHex on line 2), and the chain is
+// A-(1->4)-B-(1->6)-C-(1->2)-A: line 3 is attached at 4 of line 1, line 1 at 6 of line 2,
+// line 2 at 2 of line 3. Nothing is open, so no LINK line would decide anything.
+TEST(SpinSearchTest, HowSureTheAnswerIsWorkedOutByHand) {
+  TempDir dir;
+  testing::WriteTestReferenceData(dir);
+  dir.Write("TASK.TSK", std::string(kComposition) + "\n" + kLines + "SPINSYSTEMS\nREPORT\n");
+  ASSERT_EQ(RunProgram(dir.Path(), {"task"}).ExitCode, 0);
+  const auto report = nlohmann::json::parse(dir.Read("TASK.JSON"));
+  EXPECT_NEAR(report["structures"][0]["probability"].get<double>(), 0.997220, 1e-6);
+  EXPECT_NEAR(report["structures"][1]["probability"].get<double>(), 0.002780, 1e-6);
+  EXPECT_EQ(report["outside_list"].get<double>(), 0.0);
+  const auto& consensus = report["consensus"];
+  EXPECT_EQ(consensus["structures"], nlohmann::json::array({1}));
+  EXPECT_TRUE(consensus["deciding"].empty());
+  const int carrier[] = {2, 3, 1}, position[] = {6, 2, 4};  // of lines 1, 2, 3
+  ASSERT_EQ(consensus["spin_systems"].size(), 3u);
+  for (int line = 0; line < 3; ++line) {
+    const auto& facts = consensus["spin_systems"][line];
+    EXPECT_EQ(facts["spin_system"], line + 1);
+    EXPECT_TRUE(facts["residue"]["settled"].get<bool>());
+    EXPECT_EQ(facts["residue"]["alternatives"][0]["iupac"], "α-D-Hexp") << line;
+    const auto& attached = facts["attached_to"];
+    EXPECT_TRUE(attached["settled"].get<bool>());
+    EXPECT_EQ(attached["alternatives"][0]["spin_system"], carrier[line]) << line;
+    EXPECT_EQ(attached["alternatives"][0]["position"], position[line]) << line;
+  }
 }
 
 // Alx whose beta form lies 2.0 ppm below the alpha form at every carbon (every effect on Alx is
