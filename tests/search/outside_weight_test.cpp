@@ -14,8 +14,6 @@
 #include "search/internal/sequence_outcomes.hpp"
 #include "search/outside_weight.hpp"
 #include "search/passes.hpp"
-#include "search/sequence_enumerator.hpp"
-#include "spectrum/spectrum_calculation.hpp"
 #include "support/fixtures.hpp"
 #include "support/in_process.hpp"
 #include "support/literal_search.hpp"
@@ -43,16 +41,8 @@ struct tLiteralWeights {
 
 tLiteralWeights LiteralWeights(const tSearchTables& tables, const tBestStructures& best) {
   const tTask& task = tables.Task;
-  const tSequenceEnumerator enumerator(task, tables.Residues, tables.Topologies);
-  const tSpectrumCalculator calculator(task.Residues, tables.Residues, tables.Topologies,
-                                       tables.Shifts);
-  tSpectrumScorer scorer(tables.Measured);
-  tStructureModel model;
-  SizeSpectrumArrays(model, task, tables.Residues);
-  model.WorkingStructure.Nodes.assign(task.ResidueCount, tStructureNode{});
-  tStructure& structure = model.WorkingStructure;
-  signal_array sorted(model.CalculatedSpectrum.size());
-  tSequenceChoices choices;
+  testing::tLiteralTools tools(tables);
+  tStructure& structure = tools.Model.WorkingStructure;
   std::vector<std::uint8_t> name_of_entry;
   for (const tTaskResidue& entry : task.Residues) name_of_entry.push_back(entry.NameIndex);
   std::uint32_t least = best.Entry(0).Deviation;
@@ -62,16 +52,14 @@ tLiteralWeights LiteralWeights(const tSearchTables& tables, const tBestStructure
   std::map<std::vector<std::uint8_t>, std::uint32_t> polymers;
   for (const tPass& pass : SearchPasses(task, tables.Topologies)) {
     std::set<tSequenceKey> seen;
-    enumerator.ForEachSequence(pass, structure, [&](bool passes) {
+    tools.Enumerator.ForEachSequence(pass, structure, [&](bool passes) {
       if (!passes) return true;
       const bool first = seen.insert(SequenceKey(structure, task)).second;
-      BuildCarbonOffsets(model, task, tables.Residues);
-      enumerator.Choices(structure, choices);
-      choices.ForEachCandidate(structure, [&] {
+      BuildCarbonOffsets(tools.Model, task, tables.Residues);
+      tools.Enumerator.Choices(structure, tools.Choices);
+      tools.Choices.ForEachCandidate(structure, [&] {
         if (best.Holds(structure)) return;
-        calculator.Calculate(structure, model.CarbonOffsets.data(), model.CalculatedSpectrum.data());
-        const tScore score = testing::ScoreCalculated(
-            scorer, model, tables.Topologies[structure.Topology], sorted);
+        const tScore score = tools.Score();
         const std::uint32_t far = best.Threshold() + static_cast<std::uint32_t>(kScale);
         if (first) {
           weights.Most += std::exp(-(static_cast<double>(std::min(score.Sum, far)) - least) / kScale);

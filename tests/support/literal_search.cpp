@@ -30,19 +30,27 @@ tScore ScoreCalculated(tSpectrumScorer& scorer, const tStructureModel& model,
   return scorer.Score(sorted.data(), residues.data(), count);
 }
 
+tLiteralTools::tLiteralTools(const tSearchTables& tables)
+    : Tables(tables),
+      Enumerator(tables.Task, tables.Residues, tables.Topologies),
+      Calculator(tables.Task.Residues, tables.Residues, tables.Topologies, tables.Shifts),
+      Scorer(tables.Measured) {
+  SizeSpectrumArrays(Model, tables.Task, tables.Residues);
+  Model.WorkingStructure.Nodes.assign(tables.Task.ResidueCount, tStructureNode{});
+  Sorted.resize(Model.CalculatedSpectrum.size());
+}
+
+tScore tLiteralTools::Score() {
+  const tStructure& structure = Model.WorkingStructure;
+  Calculator.Calculate(structure, Model.CarbonOffsets.data(), Model.CalculatedSpectrum.data());
+  return ScoreCalculated(Scorer, Model, Tables.Topologies[structure.Topology], Sorted);
+}
+
 tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
                             const tSearchOptions& options, const tStopToken& stop) {
   const tTask& task = tables.Task;
-  const tSequenceEnumerator enumerator(task, tables.Residues, tables.Topologies);
-  const tSpectrumCalculator calculator(task.Residues, tables.Residues, tables.Topologies,
-                                       tables.Shifts);
-  tSpectrumScorer scorer(tables.Measured);
-  tStructureModel model;
-  SizeSpectrumArrays(model, task, tables.Residues);
-  model.WorkingStructure.Nodes.assign(task.ResidueCount, tStructureNode{});
-  tStructure& structure = model.WorkingStructure;
-  signal_array sorted(model.CalculatedSpectrum.size());
-  tSequenceChoices choices;
+  tLiteralTools tools(tables);
+  tStructure& structure = tools.Model.WorkingStructure;
   tSearchCounts counts;
 
   // Calculates and scores the candidate held in the structure unless the table holds it.
@@ -50,15 +58,13 @@ tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
     if (best.Holds(structure)) return;
     counts.StructuresChecked = CheckedAdd<std::int64_t>(counts.StructuresChecked, 1);
     try {
-      calculator.Calculate(structure, model.CarbonOffsets.data(), model.CalculatedSpectrum.data());
+      best.Keep(structure, tools.Score());
     } catch (const EErrorStop&) {
       HaltRun();
     }
-    best.Keep(structure,
-              ScoreCalculated(scorer, model, tables.Topologies[structure.Topology], sorted));
   };
   for (const tPass& pass : SearchPasses(task, tables.Topologies)) {
-    enumerator.ForEachSequence(pass, structure, [&](bool passes) {
+    tools.Enumerator.ForEachSequence(pass, structure, [&](bool passes) {
       if (passes) {
         const float fraction = static_cast<float>(counts.Sequences) /
                                static_cast<float>(options.SequenceEstimate);
@@ -66,9 +72,9 @@ tSearchCounts LiteralSearch(const tSearchTables& tables, tBestStructures& best,
         const double time_left = fraction == 0.0f ? 0.0 : elapsed / fraction - elapsed;
         counts.Sequences = CheckedAdd<std::int32_t>(counts.Sequences, 1);
         ShowProgress(counts.Sequences, time_left, fraction);
-        BuildCarbonOffsets(model, task, tables.Residues);
-        enumerator.Choices(structure, choices);
-        choices.ForEachCandidate(structure, offer);
+        BuildCarbonOffsets(tools.Model, task, tables.Residues);
+        tools.Enumerator.Choices(structure, tools.Choices);
+        tools.Choices.ForEachCandidate(structure, offer);
       }
       if (stop.StopRequested()) HaltRun();
       return true;
